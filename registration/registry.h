@@ -1,0 +1,27 @@
+// Registry helpers: every registry access of the program goes through
+// these. A status is 0 on success, otherwise a Windows error number. The
+// caller closes every key it receives with RegCloseKey.
+#pragma once
+#include <windows.h>
+
+// KEY_READ | KEY_WRITE.
+enum { kKeyAccess = 0x2001F };
+
+#define MACHINE_KEY_PATH "SOFTWARE\\Tervick"
+
+// Create-or-open: RegCreateKeyExA with the empty class text.
+LONG open_key(HKEY root, const char* path, REGSAM access, HKEY* key);
+// HKCU + the settings key path.
+LONG open_settings_key(HKEY* key);
+// HKLM "SOFTWARE\Tervick", or the settings key while nolmaccess is set.
+LONG open_machine_key(HKEY* key);
+
+LONG read_dword_value(HKEY key, const char* name, DWORD* value);
+// Reads a string into buffer (capacity bytes). A success guarantees a
+// zero-terminated text inside the buffer: a stored value that fills the
+// capacity without a terminating zero is refused (ERROR_MORE_DATA), so it
+// counts as absent like any value longer than the capacity.
+LONG read_string_value(HKEY key, const char* name, char* buffer, DWORD capacity);
+LONG write_dword_value(HKEY key, const char* name, DWORD value);
+// REG_SZ with the terminating zero.
+LONG write_string_value(HKEY key, const char* name, const char* text);

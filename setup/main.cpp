@@ -1,0 +1,8 @@
+#include <windows.h>
+
+#include "setup/sequence.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    return run_setup(instance);
+}

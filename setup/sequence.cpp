@@ -1,0 +1,89 @@
+#include "setup/sequence.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <string.h>
+
+#include "setup/names.h"
+#include "setup/notice.h"
+#include "setup/path.h"
+#include "setup/state.h"
+
+void read_system_folders()
+{
+    g_setup.windowsDirectory[0] = '\0';
+    g_setup.tempFolder[0] = '\0';
+
+    // A result of kPathSize or more is the size the path would need: the
+    // buffer was not filled, which is as much a failure as 0.
+    UINT length = GetWindowsDirectoryA(g_setup.windowsDirectory, kPathSize);
+    if (length == 0 || length >= kPathSize) {
+        g_setup.windowsDirectory[0] = '\0';
+        error_notice("Unable to locate Windows directory", "2");
+    }
+    size_t windowsLength = strlen(g_setup.windowsDirectory);
+    if (windowsLength != 0 && g_setup.windowsDirectory[windowsLength - 1] == '\\')
+        g_setup.windowsDirectory[windowsLength - 1] = '\0';
+
+    DWORD tempLength = GetTempPathA(kPathSize, g_setup.tempFolder);
+    if (tempLength == 0 || tempLength >= kPathSize) {
+        g_setup.tempFolder[0] = '\0';
+        error_notice("Unable to locate temp path.", "3");
+    }
+}
+
+void set_install_drive()
+{
+    g_setup.installDrive[0] = 'C';
+    g_setup.installDrive[1] = ':';
+    g_setup.installDrive[2] = '\0';
+    if (g_setup.installFolder[0] != '\0' && g_setup.installFolder[1] == ':')
+        g_setup.installDrive[0] = g_setup.installFolder[0];
+}
+
+int run_setup(HINSTANCE instance)
+{
+    // Start-up.
+    strcpy(g_setup.settingsKeyPath, "Software\\Tervick\\" PRODUCT_NAME "\\Settings");
+    strcpy(g_setup.reportKeyPath, "Software\\Tervick\\" PRODUCT_NAME "\\report");
+    SetErrorMode(SEM_NOGPFAULTERRORBOX);
+    // [step 3: crash filter]
+    InitCommonControls();
+    g_setup.instance = instance;
+    // [step 6: backdrop window]
+
+    // Registry start-up.
+    // [steps 7-10: registry start-up, "1A" ends the run]
+
+    // System folders.
+    read_system_folders();
+    // [step 13: default parent folder]
+    // [step 14: previous location into the proposed folder]
+
+    // Location choice.
+    // [step 15: location loop]
+
+    // Licence.
+    set_install_drive();
+    if (g_setup.tempFolder[0] == '\0')
+        strcpy(g_setup.tempFolder, g_setup.installDrive);
+    path_join(g_setup.installFolder, MAIN_PROGRAM_NAME, g_setup.mainProgramPath);
+    SetFileAttributesA(g_setup.installFolder, FILE_ATTRIBUTE_NORMAL);
+    // [step 20: licence dialog]
+
+    // Installing.
+    HWND progressNotice = NULL;
+    // [step 21: progress notice]
+    // [step 22: main program replacement]
+    // [step 23: payload]
+    // [step 24: installation record, registration, uninstaller]
+    // [step 25: shortcuts]
+
+    // Launch.
+    SetCurrentDirectoryA(g_setup.installFolder);
+    ShellExecuteA(g_setup.backdropWindow, "open", MAIN_PROGRAM_NAME, kEmptyString,
+                  g_setup.installFolder, SW_SHOWMAXIMIZED);
+    if (progressNotice != NULL)
+        DestroyWindow(progressNotice);
+    return 0;
+}

@@ -1,0 +1,14 @@
+#pragma once
+#include <windows.h>
+
+// The whole installation, in its fixed order. Returns the exit code, 0 on
+// every path.
+int run_setup(HINSTANCE instance);
+
+// Steps 11 and 12: the Windows directory (one trailing backslash removed)
+// and the temp folder, each with its notice when the system gives none.
+void read_system_folders();
+
+// Step 16: "C:" unless the install folder starts with a drive letter and a
+// colon, whose letter is then taken unchanged in case.
+void set_install_drive();

@@ -1,0 +1,4 @@
+#include "setup/state.h"
+
+SetupState g_setup;
+const char kEmptyString[] = "";

@@ -7,8 +7,11 @@
 LONG open_key(HKEY root, const char* path, REGSAM access, HKEY* key)
 {
     DWORD disposition;
-    return RegCreateKeyExA(root, path, 0, (LPSTR)kEmptyString, REG_OPTION_NON_VOLATILE, access,
-                           NULL, key, &disposition);
+    LONG status = RegCreateKeyExA(root, path, 0, (LPSTR)kEmptyString, REG_OPTION_NON_VOLATILE,
+                                  access, NULL, key, &disposition);
+    if (status != ERROR_SUCCESS)
+        *key = NULL;
+    return status;
 }
 
 LONG open_settings_key(HKEY* key)

@@ -9,7 +9,8 @@ enum { kKeyAccess = 0x2001F };
 
 #define MACHINE_KEY_PATH "SOFTWARE\\Tervick"
 
-// Create-or-open: RegCreateKeyExA with the empty class text.
+// Create-or-open: RegCreateKeyExA with the empty class text. On failure
+// *key is null.
 LONG open_key(HKEY root, const char* path, REGSAM access, HKEY* key);
 // HKCU + the settings key path.
 LONG open_settings_key(HKEY* key);
@@ -25,3 +26,16 @@ LONG read_string_value(HKEY key, const char* name, char* buffer, DWORD capacity)
 LONG write_dword_value(HKEY key, const char* name, DWORD value);
 // REG_SZ with the terminating zero.
 LONG write_string_value(HKEY key, const char* name, const char* text);
+
+// Closes the key it holds when it goes out of scope.
+struct RegistryKey {
+    HKEY handle;
+    RegistryKey() : handle(NULL) {}
+    ~RegistryKey()
+    {
+        if (handle != NULL)
+            RegCloseKey(handle);
+    }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+};

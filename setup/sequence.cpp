@@ -4,6 +4,9 @@
 #include <shellapi.h>
 #include <string.h>
 
+#include "location/default_location.h"
+#include "location/previous_location.h"
+#include "registration/settings.h"
 #include "setup/names.h"
 #include "setup/notice.h"
 #include "setup/path.h"
@@ -53,12 +56,17 @@ int run_setup(HINSTANCE instance)
     // [step 6: backdrop window]
 
     // Registry start-up.
-    // [steps 7-10: registry start-up, "1A" ends the run]
+    if (!registry_startup()) {
+        error_notice("Unable to access system registry.  Installation aborted.", "1A");
+        return 0;
+    }
 
     // System folders.
     read_system_folders();
-    // [step 13: default parent folder]
-    // [step 14: previous location into the proposed folder]
+    compute_default_parent_folder();
+    PathBuffer proposedFolder;
+    memset(proposedFolder, 0, sizeof proposedFolder);
+    g_setup.previousInstallation = previous_location(proposedFolder);
 
     // Location choice.
     // [step 15: location loop]
@@ -76,6 +84,7 @@ int run_setup(HINSTANCE instance)
     // [step 21: progress notice]
     // [step 22: main program replacement]
     // [step 23: payload]
+    installation_record();
     // [step 24: installation record, registration, uninstaller]
     // [step 25: shortcuts]
 

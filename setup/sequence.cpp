@@ -7,6 +7,7 @@
 #include "location/default_location.h"
 #include "location/previous_location.h"
 #include "registration/settings.h"
+#include "report/crash_filter.h"
 #include "setup/names.h"
 #include "setup/notice.h"
 #include "setup/path.h"
@@ -50,7 +51,7 @@ int run_setup(HINSTANCE instance)
     strcpy(g_setup.settingsKeyPath, "Software\\Tervick\\" PRODUCT_NAME "\\Settings");
     strcpy(g_setup.reportKeyPath, "Software\\Tervick\\" PRODUCT_NAME "\\report");
     SetErrorMode(SEM_NOGPFAULTERRORBOX);
-    // [step 3: crash filter]
+    SetUnhandledExceptionFilter(crash_filter);
     InitCommonControls();
     g_setup.instance = instance;
     // [step 6: backdrop window]

@@ -11,67 +11,48 @@
 // Three blanks before the bracket, as the list of programs has always shown it.
 #define UNINSTALL_DISPLAY_NAME "Veltranox 2003   (Remove Only)"
 
-namespace {
-
-// Closes a key when it goes out of scope; subkeys are declared after their
-// parents so that they are closed first.
-struct KeyGuard {
-    HKEY key = NULL;
-    ~KeyGuard()
-    {
-        if (key != NULL)
-            RegCloseKey(key);
-    }
-};
-
-}  // namespace
-
 void app_paths_registration()
 {
     {
-        KeyGuard appPaths;
-        if (open_key(HKEY_LOCAL_MACHINE, APP_PATHS_KEY_PATH, kKeyAccess, &appPaths.key) ==
+        // The subkey's guard is declared after its parent's: it closes first.
+        RegistryKey appPaths;
+        if (open_key(HKEY_LOCAL_MACHINE, APP_PATHS_KEY_PATH, kKeyAccess, &appPaths.handle) ==
             ERROR_SUCCESS) {
-            KeyGuard program;
-            if (open_key(appPaths.key, MAIN_PROGRAM_NAME, kKeyAccess, &program.key) ==
+            RegistryKey program;
+            if (open_key(appPaths.handle, MAIN_PROGRAM_NAME, kKeyAccess, &program.handle) ==
                 ERROR_SUCCESS) {
                 // Both writes are made whatever the first gives; a user who
                 // may not write here still gets a working installation.
-                write_string_value(program.key, NULL, g_setup.mainProgramPath);
-                write_string_value(program.key, "Path", g_setup.installFolder);
+                write_string_value(program.handle, NULL, g_setup.mainProgramPath);
+                write_string_value(program.handle, "Path", g_setup.installFolder);
             }
         }
     }
 
-    KeyGuard machine;
-    LONG status = open_machine_key(&machine.key);
+    RegistryKey machine;
+    LONG status = open_machine_key(&machine.handle);
     if (status != ERROR_SUCCESS) {
-        machine.key = NULL;
         system_error_notice((DWORD)status, "10");
         return;
     }
-    write_string_value(machine.key, "Path", g_setup.installFolder);
+    write_string_value(machine.handle, "Path", g_setup.installFolder);
 }
 
 int uninstall_registration()
 {
-    KeyGuard uninstall;
-    if (open_key(HKEY_LOCAL_MACHINE, UNINSTALL_KEY_PATH, kKeyAccess, &uninstall.key) !=
-        ERROR_SUCCESS) {
-        uninstall.key = NULL;
+    RegistryKey uninstall;
+    if (open_key(HKEY_LOCAL_MACHINE, UNINSTALL_KEY_PATH, kKeyAccess, &uninstall.handle) !=
+        ERROR_SUCCESS)
         return 0;
-    }
-    KeyGuard product;
-    if (open_key(uninstall.key, PRODUCT_NAME, kKeyAccess, &product.key) != ERROR_SUCCESS) {
-        product.key = NULL;
+    RegistryKey product;
+    if (open_key(uninstall.handle, PRODUCT_NAME, kKeyAccess, &product.handle) != ERROR_SUCCESS)
         return 0;
-    }
 
-    LONG nameStatus = write_string_value(product.key, "DisplayName", UNINSTALL_DISPLAY_NAME);
+    LONG nameStatus = write_string_value(product.handle, "DisplayName", UNINSTALL_DISPLAY_NAME);
     // The entry always names the Windows directory; with an empty Windows
     // directory the join gives the bare file name.
     PathBuffer uninstaller;
     path_join(g_setup.windowsDirectory, UNINSTALLER_NAME, uninstaller);
-    LONG commandStatus = write_string_value(product.key, "UninstallString", uninstaller);
+    LONG commandStatus = write_string_value(product.handle, "UninstallString", uninstaller);
     return nameStatus == ERROR_SUCCESS && commandStatus == ERROR_SUCCESS;
 }

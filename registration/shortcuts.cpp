@@ -1,0 +1,168 @@
+#include "registration/shortcuts.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <string.h>
+
+#include "location/default_location.h"
+#include "registration/registry.h"
+#include "setup/state.h"
+
+#define LINK_NAME "\\Veltranox 2003" ".lnk"
+#define LINK_DESCRIPTION "Opens your Veltranox screenwriting application."
+#define MAP_GROUPS_KEY_PATH "Software\\Microsoft\\Windows\\CurrentVersion\\GrpConv\\MapGroups"
+#define QUICK_LAUNCH_SUBFOLDER "\\Microsoft\\Internet Explorer\\Quick Launch"
+
+namespace {
+
+// The published identifiers, defined here so that nothing pulls in the COM
+// import library.
+const GUID kClsidShellLink = {0x00021401, 0x0000, 0x0000,
+                              {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const GUID kIidShellLinkA = {0x000214EE, 0x0000, 0x0000,
+                             {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const GUID kIidPersistFile = {0x0000010B, 0x0000, 0x0000,
+                              {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+typedef HRESULT(WINAPI* CoInitializeFn)(LPVOID);
+typedef void(WINAPI* CoUninitializeFn)();
+typedef HRESULT(WINAPI* CoCreateInstanceFn)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
+
+template <class Function>
+Function entry_point(HMODULE module, const char* name)
+{
+    return (Function)(void*)GetProcAddress(module, name);
+}
+
+struct LibraryGuard {
+    HMODULE module;
+    ~LibraryGuard()
+    {
+        if (module != NULL)
+            FreeLibrary(module);
+    }
+};
+
+template <class Interface>
+struct ComGuard {
+    Interface* pointer = NULL;
+    ~ComGuard()
+    {
+        if (pointer != NULL)
+            pointer->Release();
+    }
+};
+
+// Appends text to path (a path buffer). Refuses, leaving path as it was,
+// when the result would not fit; the caller then makes no link there.
+bool append(char* path, const char* text)
+{
+    size_t length = strlen(path);
+    size_t extra = strlen(text);
+    if (length + extra >= kPathSize)
+        return false;
+    memcpy(path + length, text, extra + 1);
+    return true;
+}
+
+// Creates one link at linkPath to target. The result is the save's, or the
+// failing result of creating the link object or of asking it for its file
+// interface.
+HRESULT link_creation(CoCreateInstanceFn createInstance, const char* workingDirectory,
+                      const char* target, const char* linkPath)
+{
+    ComGuard<IShellLinkA> link;
+    HRESULT result = createInstance(kClsidShellLink, NULL, CLSCTX_INPROC_SERVER, kIidShellLinkA,
+                                    (void**)&link.pointer);
+    if (FAILED(result)) {
+        link.pointer = NULL;
+        return result;
+    }
+    link.pointer->SetPath(target);
+    link.pointer->SetIconLocation(target, 0);
+    link.pointer->SetDescription(LINK_DESCRIPTION);
+    link.pointer->SetWorkingDirectory(workingDirectory);
+
+    ComGuard<IPersistFile> file;
+    result = link.pointer->QueryInterface(kIidPersistFile, (void**)&file.pointer);
+    if (FAILED(result)) {
+        file.pointer = NULL;
+        return result;
+    }
+    WCHAR widePath[kPathSize];
+    if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, kPathSize) == 0)
+        return HRESULT_FROM_WIN32(GetLastError());
+    return file.pointer->Save(widePath, TRUE);
+}
+
+// Looks up the folder (or its all-users fallback) and makes the link in it.
+void link_in_special_folder(CoCreateInstanceFn createInstance, int csidl, int fallbackCsidl)
+{
+    PathBuffer path;
+    if (!special_folder_lookup(csidl, path) && !special_folder_lookup(fallbackCsidl, path))
+        return;
+    if (append(path, LINK_NAME))
+        link_creation(createInstance, g_setup.installFolder, g_setup.mainProgramPath, path);
+}
+
+// The folder the user's Quick Launch bar shows, from the MapGroups value.
+// The key is only opened, never created.
+bool quick_launch_from_map_groups(char* path)
+{
+    path[0] = '\0';
+    HKEY mapGroups;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, MAP_GROUPS_KEY_PATH, &mapGroups) != ERROR_SUCCESS)
+        return false;
+    // The read keeps the text inside the buffer: a value that fills all of
+    // it without a terminating zero is refused and counts as absent.
+    bool usable = false;
+    if (read_string_value(mapGroups, "Quick Launch", path, kPathSize) == ERROR_SUCCESS) {
+        size_t length = strlen(path);
+        // The value is taken as it stands, a trailing backslash included.
+        usable = length > 4 && length < 488 && append(path, LINK_NAME);
+    }
+    RegCloseKey(mapGroups);
+    return usable;
+}
+
+// The Quick Launch folder under the local application data folder.
+bool quick_launch_from_local_appdata(char* path)
+{
+    if (!special_folder_lookup(CSIDL_LOCAL_APPDATA, path))
+        return false;
+    size_t length = strlen(path);
+    if (length <= 8 || length >= 488)
+        return false;
+    if (path[length - 1] == '\\')
+        path[length - 1] = '\0';
+    return append(path, QUICK_LAUNCH_SUBFOLDER) && append(path, LINK_NAME);
+}
+
+}  // namespace
+
+void shortcut_creation()
+{
+    LibraryGuard ole32 = {LoadLibraryA("OLE32.DLL")};
+    if (ole32.module == NULL)
+        return;
+    CoInitializeFn coInitialize = entry_point<CoInitializeFn>(ole32.module, "CoInitialize");
+    CoUninitializeFn coUninitialize =
+        entry_point<CoUninitializeFn>(ole32.module, "CoUninitialize");
+    CoCreateInstanceFn createInstance =
+        entry_point<CoCreateInstanceFn>(ole32.module, "CoCreateInstance");
+    if (coInitialize == NULL || coUninitialize == NULL || createInstance == NULL)
+        return;
+    // S_FALSE means someone else initialised COM on this thread: leave it
+    // to them and make no links.
+    if (coInitialize(NULL) != S_OK)
+        return;
+
+    link_in_special_folder(createInstance, CSIDL_STARTMENU, CSIDL_COMMON_STARTMENU);
+    link_in_special_folder(createInstance, CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY);
+
+    PathBuffer quickLaunch;
+    if (quick_launch_from_map_groups(quickLaunch) || quick_launch_from_local_appdata(quickLaunch))
+        link_creation(createInstance, g_setup.installFolder, g_setup.mainProgramPath, quickLaunch);
+
+    coUninitialize();
+}

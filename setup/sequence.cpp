@@ -6,12 +6,16 @@
 
 #include "location/default_location.h"
 #include "location/previous_location.h"
+#include "location/validation.h"
 #include "registration/settings.h"
 #include "report/crash_filter.h"
 #include "setup/names.h"
 #include "setup/notice.h"
 #include "setup/path.h"
 #include "setup/state.h"
+#include "ui/backdrop.h"
+#include "ui/licence_dialog.h"
+#include "ui/location_dialog.h"
 
 void read_system_folders()
 {
@@ -54,7 +58,7 @@ int run_setup(HINSTANCE instance)
     SetUnhandledExceptionFilter(crash_filter);
     InitCommonControls();
     g_setup.instance = instance;
-    // [step 6: backdrop window]
+    g_setup.backdropWindow = create_backdrop_window(instance);
 
     // Registry start-up.
     if (!registry_startup()) {
@@ -70,7 +74,17 @@ int run_setup(HINSTANCE instance)
     g_setup.previousInstallation = previous_location(proposedFolder);
 
     // Location choice.
-    // [step 15: location loop]
+    // The dialog shows the proposal each time, not a folder just rejected.
+    for (;;) {
+        strcpy(g_setup.installFolder, proposedFolder);
+        INT_PTR choice = run_location_dialog(g_setup.backdropWindow);
+        if (choice == -1)
+            error_notice("Unable to initialize", "43");
+        if (choice != IDOK)
+            return 0;
+        if (location_validation(g_setup.installFolder, 1))
+            break;
+    }
 
     // Licence.
     set_install_drive();
@@ -78,11 +92,12 @@ int run_setup(HINSTANCE instance)
         strcpy(g_setup.tempFolder, g_setup.installDrive);
     path_join(g_setup.installFolder, MAIN_PROGRAM_NAME, g_setup.mainProgramPath);
     SetFileAttributesA(g_setup.installFolder, FILE_ATTRIBUTE_NORMAL);
-    // [step 20: licence dialog]
+    if (run_licence_dialog(g_setup.backdropWindow) != IDOK)
+        return 0;
 
     // Installing.
     HWND progressNotice = NULL;
-    // [step 21: progress notice]
+    progressNotice = create_progress_notice(g_setup.backdropWindow);
     // [step 22: main program replacement]
     // [step 23: payload]
     installation_record();

@@ -1,0 +1,244 @@
+// SZDD compressor: exact longest-match search plus an optimal parse.
+//
+// Match model. Picture the stream as H = 4096 blanks followed by the data.
+// Output byte i lands in window slot (4080 + i) mod 4096, so just before byte
+// i is written the window holds exactly H[i .. i+4096) (in H's coordinates,
+// where data byte i is H[4096 + i]). A reference to slot s therefore means a
+// distance d in 1..4096 back from the write point, and its k-th byte is read
+// after k bytes of the same copy were stored, i.e. it yields H[p - d + k]:
+// plain LZ77 with overlap over H. The initial blanks are just more history.
+//
+// Cost model. A literal costs 1 flag bit + 8 bits, a reference 1 + 16 bits,
+// whatever its length or distance. With D data bytes and I items, the stream
+// is D + ceil(I / 8) bytes (the last, partial group still needs its whole
+// flag byte) = ceil((8D + I) / 8) = ceil(bits / 8). ceil is monotone, so a
+// parse with the fewest bits also has the fewest bytes: minimising bits is
+// exact, rounding included.
+//
+// Since the cost does not depend on the length, and a match of length m
+// also offers every length 3..m at the same distance, the parse only needs
+// the longest match m(i) at each position:
+//   cost(i) = min(cost(i+1) + 9, min over L in 3..m(i) of cost(i+L) + 17).
+
+#include "szdd.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+namespace szdd {
+
+const std::uint8_t kMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
+
+namespace {
+
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+// Binary-tree match finder over H (a sliding-window suffix tree in the
+// style of LZ77 "bt" finders). Positions sharing a 3-byte hash form one
+// binary search tree keyed by their next kMaxMatch bytes. Each new position
+// becomes the root: the search splits the old tree into the keys below and
+// above it, which also visits the closest keys on both sides, and so finds
+// the longest match. Nodes are ordered by age (children are always older),
+// so reaching a node that fell out of the window ends the walk: everything
+// below it is older still. A node whose key equals the new one (to the
+// length limit) is replaced by the newer position, which offers the same
+// matches from nearer.
+class MatchFinder {
+public:
+    MatchFinder(const std::uint8_t* h, std::size_t size) : h_(h), size_(size) {
+        heads_.assign(kHashSize, kNone);
+        std::fill(std::begin(left_), std::end(left_), kNone);
+        std::fill(std::begin(right_), std::end(right_), kNone);
+    }
+
+    // Inserts position p and returns its longest match (length, distance);
+    // length 0 when nothing reaches kMinMatch.
+    void insert(std::size_t p, unsigned& best_len, unsigned& best_dist) {
+        best_len = 0;
+        best_dist = 0;
+        std::size_t limit = std::min(kMaxMatch, size_ - p);
+        if (limit < kMinMatch) return;  // nothing can match here or later
+
+        const std::uint8_t* cur_bytes = h_ + p;
+        std::size_t& head = heads_[hash(cur_bytes)];
+        std::size_t cur = head;
+        head = p;
+        std::size_t* smaller = &left_[p & kSlotMask];  // where the next key < p hangs
+        std::size_t* larger = &right_[p & kSlotMask];  // where the next key > p hangs
+        std::size_t len_smaller = 0, len_larger = 0;
+
+        for (;;) {
+            if (cur == kNone || p - cur > kWindowSize) {
+                *smaller = *larger = kNone;
+                return;
+            }
+            const std::uint8_t* cand = h_ + cur;
+            std::size_t len = std::min(len_smaller, len_larger);
+            while (len < limit && cand[len] == cur_bytes[len]) ++len;
+            if (len > best_len) {
+                best_len = static_cast<unsigned>(len);
+                best_dist = static_cast<unsigned>(p - cur);
+            }
+            std::size_t slot = cur & kSlotMask;
+            if (len == limit) {  // same key: p takes over cur's children
+                *smaller = left_[slot];
+                *larger = right_[slot];
+                break;
+            }
+            if (cand[len] < cur_bytes[len]) {
+                *smaller = cur;
+                smaller = &right_[slot];
+                cur = right_[slot];
+                len_smaller = len;
+            } else {
+                *larger = cur;
+                larger = &left_[slot];
+                cur = left_[slot];
+                len_larger = len;
+            }
+        }
+        if (best_len < kMinMatch) best_len = best_dist = 0;
+    }
+
+private:
+    static constexpr std::size_t kHashBits = 16;
+    static constexpr std::size_t kHashSize = std::size_t(1) << kHashBits;
+    // One slot more than the window would do; a power of two keeps it cheap.
+    static constexpr std::size_t kSlots = 2 * kWindowSize;
+    static constexpr std::size_t kSlotMask = kSlots - 1;
+
+    static std::size_t hash(const std::uint8_t* b) {
+        std::uint32_t v = b[0] | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16);
+        return (v * 2654435761u) >> (32 - kHashBits);
+    }
+
+    const std::uint8_t* h_;
+    std::size_t size_;
+    std::vector<std::size_t> heads_;
+    std::size_t left_[kSlots];
+    std::size_t right_[kSlots];
+};
+
+struct Matches {
+    std::vector<std::uint8_t> len;    // 0 or 3..18
+    std::vector<std::uint16_t> dist;  // 1..4096 where len != 0
+};
+
+Matches find_matches(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::uint8_t> h(kWindowSize + size, ' ');
+    for (std::size_t i = 0; i < size; ++i) h[kWindowSize + i] = data[i];
+
+    Matches m;
+    m.len.assign(size, 0);
+    m.dist.assign(size, 0);
+    auto finder = std::make_unique<MatchFinder>(h.data(), h.size());
+    unsigned len, dist;
+    // The initial blanks go into the tree first, so that the data can
+    // refer to them.
+    for (std::size_t p = 0; p < kWindowSize; ++p) finder->insert(p, len, dist);
+    for (std::size_t i = 0; i < size; ++i) {
+        finder->insert(kWindowSize + i, len, dist);
+        m.len[i] = static_cast<std::uint8_t>(len);
+        m.dist[i] = static_cast<std::uint16_t>(dist);
+    }
+    return m;
+}
+
+// Chooses, for every position on the final path, the length of the item
+// that starts there: 1 for a literal, 3..18 for a reference. Overwrites
+// m.len in place.
+void optimal_parse(Matches& m) {
+    const std::size_t n = m.len.size();
+    constexpr std::size_t kRing = 32;  // > kMaxMatch; cost(i) needs cost(i+1..i+18)
+    std::uint64_t cost[kRing];
+    cost[n % kRing] = 0;
+    for (std::size_t i = n; i-- > 0;) {
+        std::uint64_t best = cost[(i + 1) % kRing] + 9;
+        std::uint8_t step = 1;
+        for (std::size_t L = kMinMatch; L <= m.len[i]; ++L) {
+            std::uint64_t c = cost[(i + L) % kRing] + 17;
+            if (c < best) {
+                best = c;
+                step = static_cast<std::uint8_t>(L);
+            }
+        }
+        cost[i % kRing] = best;
+        m.len[i] = step;
+    }
+}
+
+void greedy_parse(Matches& m) {
+    for (auto& l : m.len)
+        if (l == 0) l = 1;
+}
+
+class StreamWriter {
+public:
+    explicit StreamWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+    void literal(std::uint8_t c) {
+        flag(true);
+        out_.push_back(c);
+    }
+    void reference(unsigned slot, unsigned len) {
+        flag(false);
+        out_.push_back(static_cast<std::uint8_t>(slot & 0xFF));
+        out_.push_back(static_cast<std::uint8_t>(((slot >> 4) & 0xF0) | (len - kMinMatch)));
+    }
+
+private:
+    void flag(bool bit) {
+        if (bits_ == 8) {
+            flag_at_ = out_.size();
+            out_.push_back(0);
+            bits_ = 0;
+        }
+        if (bit) out_[flag_at_] |= static_cast<std::uint8_t>(1u << bits_);
+        ++bits_;
+    }
+    std::vector<std::uint8_t>& out_;
+    std::size_t flag_at_ = 0;
+    unsigned bits_ = 8;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> longest_matches(const std::uint8_t* data, std::size_t size) {
+    return find_matches(data, size).len;
+}
+
+std::vector<std::uint8_t> compress(const std::uint8_t* data, std::size_t size, Parse parse) {
+    if (static_cast<std::uint64_t>(size) > kMaxInput)
+        throw std::length_error("SZDD holds at most 4 GiB - 1 bytes");
+
+    Matches m = find_matches(data, size);
+    if (parse == Parse::optimal)
+        optimal_parse(m);
+    else
+        greedy_parse(m);
+
+    std::vector<std::uint8_t> out(kMagic, kMagic + 8);
+    out.reserve(kHeaderSize + size + size / 8 + 1);
+    out.push_back('A');
+    out.push_back(0);  // no missing name character recorded
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<std::uint8_t>(static_cast<std::uint64_t>(size) >> shift));
+
+    StreamWriter w(out);
+    for (std::size_t i = 0; i < size;) {
+        unsigned step = m.len[i];
+        if (step == 1) {
+            w.literal(data[i]);
+        } else {
+            // Distance d back from output position i is window slot
+            // (kFirstWrite + i - d) mod 4096.
+            unsigned slot = static_cast<unsigned>((kFirstWrite + i - m.dist[i]) & (kWindowSize - 1));
+            w.reference(slot, step);
+        }
+        i += step;
+    }
+    return out;
+}
+
+}  // namespace szdd

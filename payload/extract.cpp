@@ -1,0 +1,226 @@
+#include "payload/extract.h"
+
+#include <lzexpand.h>
+#include <string.h>
+
+#include "payload/resource.h"
+#include "setup/notice.h"
+#include "setup/path.h"
+#include "setup/state.h"
+
+namespace {
+
+const char kDataFileName[] = "data.tmp";
+
+// SZDD container header: magic, mode, last character, expanded length.
+const BYTE kSzddMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
+enum { kSzddHeaderSize = 14, kSzddLengthOffset = 10 };
+
+// A payload resource, looked up and locked; freed when it goes out of scope.
+class LockedResource {
+public:
+    explicit LockedResource(UINT id) : size_(0), handle_(NULL), bytes_(NULL)
+    {
+        handle_ = find_payload_resource(id, &size_);
+        if (handle_ != NULL)
+            bytes_ = LockResource(handle_);
+    }
+    ~LockedResource()
+    {
+        if (handle_ != NULL)
+            FreeResource(handle_);
+    }
+    const void* bytes() const { return bytes_; }
+    DWORD size() const { return size_; }
+
+private:
+    LockedResource(const LockedResource&);
+    LockedResource& operator=(const LockedResource&);
+
+    DWORD size_;
+    HGLOBAL handle_;
+    const void* bytes_;
+};
+
+HANDLE create_for_writing(const char* path, DWORD flags)
+{
+    return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, flags, NULL);
+}
+
+// The length the source expands to: the length recorded in its SZDD header,
+// or its plain size when it is no container (LZ32 then copies it as is).
+// -1 when neither can be read. The file pointer is left at the start.
+LONG expected_length(HANDLE source)
+{
+    BYTE header[kSzddHeaderSize];
+    DWORD got = 0;
+    LONG length = -1;
+    if (ReadFile(source, header, sizeof header, &got, NULL) && got == sizeof header &&
+        memcmp(header, kSzddMagic, sizeof kSzddMagic) == 0) {
+        DWORD recorded = header[kSzddLengthOffset] | (header[kSzddLengthOffset + 1] << 8) |
+                         (header[kSzddLengthOffset + 2] << 16) |
+                         ((DWORD)header[kSzddLengthOffset + 3] << 24);
+        // LZCopy counts in a LONG; a longer file cannot be checked.
+        if (recorded <= 0x7FFFFFFF)
+            length = (LONG)recorded;
+    } else {
+        DWORD high = 0;
+        DWORD size = GetFileSize(source, &high);
+        if (size != INVALID_FILE_SIZE && high == 0 && size <= 0x7FFFFFFF)
+            length = (LONG)size;
+    }
+    SetFilePointer(source, 0, NULL, FILE_BEGIN);
+    return length;
+}
+
+} // namespace
+
+int write_whole(HANDLE file, const void* bytes, DWORD count)
+{
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, count, &written, NULL))
+        return 0;
+    if (written != count) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return 0;
+    }
+    return 1;
+}
+
+int raw_install(UINT id, const char* folder, const char* name, int readOnly)
+{
+    PathBuffer path;
+    path_join(folder, name, path);
+    LockedResource resource(id);
+    if (resource.bytes() == NULL)
+        return 0;
+    DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN;
+    if (readOnly)
+        flags |= FILE_ATTRIBUTE_READONLY;
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    HANDLE file = create_for_writing(path, flags);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    int written = write_whole(file, resource.bytes(), resource.size());
+    CloseHandle(file);
+    return written;
+}
+
+int resource_write(UINT id, const char* folder, const char* name)
+{
+    PathBuffer path;
+    path_join(folder, name, path);
+    LockedResource resource(id);
+    if (resource.bytes() == NULL)
+        return 0;
+    return file_write(resource.bytes(), resource.size(), path);
+}
+
+int file_write(const void* bytes, DWORD count, const char* path)
+{
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    HANDLE file = create_for_writing(path, FILE_FLAG_SEQUENTIAL_SCAN);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    int written = write_whole(file, bytes, count);
+    CloseHandle(file);
+    return written;
+}
+
+int compressed_install(UINT id, const char* folder, const char* name)
+{
+    if (!resource_write(id, g_setup.tempFolder, kDataFileName))
+        return 0;
+    int expanded = file_expansion(g_setup.tempFolder, kDataFileName, folder, name);
+    // Keep the reason of a failed expansion for the caller's notice; the
+    // clean-up below must not replace it.
+    DWORD error = GetLastError();
+    delete_in_folder(g_setup.tempFolder, kDataFileName);
+    if (!expanded)
+        SetLastError(error);
+    return expanded;
+}
+
+int file_expansion(const char* sourceFolder, const char* sourceName,
+                   const char* destinationFolder, const char* destinationName)
+{
+    PathBuffer destinationPath;
+    path_join(destinationFolder, destinationName, destinationPath);
+    HANDLE destination = CreateFileA(destinationPath, GENERIC_READ | GENERIC_WRITE, 0, NULL,
+                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (destination == INVALID_HANDLE_VALUE)
+        return 0;
+
+    PathBuffer sourcePath;
+    path_join(sourceFolder, sourceName, sourcePath);
+    HANDLE source = CreateFileA(sourcePath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, NULL);
+    if (source == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        CloseHandle(destination);
+        SetLastError(error);
+        return 0;
+    }
+    LONG expected = expected_length(source);
+
+    // LZInit takes the file handles as HFILEs. The destination is new and
+    // empty, so its expansion handle simply writes through.
+    INT destinationLz = LZInit((INT)(INT_PTR)destination);
+    if (destinationLz < 0) {
+        error_notice("Unable to decompress files", "DC6");
+        CloseHandle(source);
+        CloseHandle(destination);
+        return 0;
+    }
+    INT sourceLz = LZInit((INT)(INT_PTR)source);
+    if (sourceLz < 0) {
+        error_notice("Unable to to decompress files", "DC5");
+        // LZClose releases the destination file along with its expansion
+        // handle; closing it again could close a handle reused meanwhile.
+        LZClose(destinationLz);
+        CloseHandle(source);
+        return 0;
+    }
+    LONG copied = LZCopy(sourceLz, destinationLz);
+    // Each LZClose also closes the file beneath the expansion handle, so
+    // both files are closed after these two calls.
+    LZClose(sourceLz);
+    LZClose(destinationLz);
+
+    // A damaged or truncated container makes LZCopy fail or stop short; the
+    // destination then does not hold the file and must not count as one.
+    if (copied < 0 || expected < 0 || copied != expected) {
+        SetLastError(ERROR_INVALID_DATA);
+        return 0;
+    }
+    return 1;
+}
+
+void retried_delete(const char* path)
+{
+    for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileA(path))
+            return;
+        Sleep(kDeleteRetryDelay);
+    }
+}
+
+void delete_in_folder(const char* folder, const char* name)
+{
+    // Always one backslash, even after a folder that ends in one: the file
+    // functions read the doubled separator as one.
+    PathBuffer path;
+    size_t folderLength = strlen(folder);
+    size_t nameLength = strlen(name);
+    if (folderLength + 1 + nameLength < kPathSize) {
+        memcpy(path, folder, folderLength);
+        path[folderLength] = '\\';
+        memcpy(path + folderLength + 1, name, nameLength + 1);
+    } else {
+        // Too long with the extra backslash: name the same file the way
+        // it was written, through path join.
+        path_join(folder, name, path);
+    }
+    retried_delete(path);
+}

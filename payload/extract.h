@@ -1,0 +1,41 @@
+// Turning payload resources into files, and removing files we no longer
+// need. Results are 1 for success and 0 for failure.
+#pragma once
+#include <windows.h>
+
+// Writes raw payload resource id unchanged to folder\name, read-only when
+// readOnly is non-zero. An existing file's attributes are cleared first, so
+// a read-only file from an earlier installation is replaced.
+int raw_install(UINT id, const char* folder, const char* name, int readOnly);
+
+// Writes compressed payload resource id to "data.tmp" in the temp folder,
+// expands it into folder\name and deletes "data.tmp" again. 1 means the
+// destination holds the whole expanded file.
+int compressed_install(UINT id, const char* folder, const char* name);
+
+// Writes payload resource id unchanged to folder\name (never read-only).
+int resource_write(UINT id, const char* folder, const char* name);
+
+// Creates path (attributes cleared first) and writes count bytes to it in
+// one call. A write that stores fewer bytes than asked is a failure.
+int file_write(const void* bytes, DWORD count, const char* path);
+
+// Expands the SZDD container sourceFolder\sourceName into
+// destinationFolder\destinationName through LZ32. Fails (0, last error
+// ERROR_INVALID_DATA) when the copy does not yield the container's whole
+// expanded length.
+int file_expansion(const char* sourceFolder, const char* sourceName,
+                   const char* destinationFolder, const char* destinationName);
+
+// Up to ten attempts, 50 ms apart, each clearing the attributes first.
+void retried_delete(const char* path);
+
+// Retried delete of folder + "\" + name: the backslash is always added.
+void delete_in_folder(const char* folder, const char* name);
+
+// One WriteFile of count bytes; 1 only when it succeeds and every byte was
+// taken. A short write leaves ERROR_WRITE_FAULT as the last error.
+int write_whole(HANDLE file, const void* bytes, DWORD count);
+
+// Waits of retried delete, in milliseconds.
+enum { kDeleteAttempts = 10, kDeleteRetryDelay = 50 };

@@ -7,7 +7,10 @@
 #include "location/default_location.h"
 #include "location/previous_location.h"
 #include "location/validation.h"
+#include "payload/extract.h"
+#include "registration/program_registration.h"
 #include "registration/settings.h"
+#include "registration/shortcuts.h"
 #include "report/crash_filter.h"
 #include "setup/names.h"
 #include "setup/notice.h"
@@ -47,6 +50,19 @@ void set_install_drive()
     g_setup.installDrive[2] = '\0';
     if (g_setup.installFolder[0] != '\0' && g_setup.installFolder[1] == ':')
         g_setup.installDrive[0] = g_setup.installFolder[0];
+}
+
+// Payload entry 39, the uninstaller, compressed.
+enum { kUninstallerResource = 119 };
+
+void register_program()
+{
+    app_paths_registration();
+    // The uninstall entry names the Windows directory; when it could not be
+    // written the uninstaller goes to the install folder instead.
+    const char* uninstallerFolder =
+        uninstall_registration() ? g_setup.windowsDirectory : g_setup.installFolder;
+    compressed_install(kUninstallerResource, uninstallerFolder, UNINSTALLER_NAME);
 }
 
 int run_setup(HINSTANCE instance)
@@ -101,8 +117,8 @@ int run_setup(HINSTANCE instance)
     // [step 22: main program replacement]
     // [step 23: payload]
     installation_record();
-    // [step 24: installation record, registration, uninstaller]
-    // [step 25: shortcuts]
+    register_program();
+    shortcut_creation();
 
     // Launch.
     SetCurrentDirectoryA(g_setup.installFolder);

@@ -12,3 +12,8 @@ void read_system_folders();
 // Step 16: "C:" unless the install folder starts with a drive letter and a
 // colon, whose letter is then taken unchanged in case.
 void set_install_drive();
+
+// Step 24 after the installation record: App Paths and uninstall
+// registration, then the uninstaller into the Windows directory, or into the
+// install folder when the uninstall entry could not be written.
+void register_program();

@@ -224,3 +224,17 @@ void delete_in_folder(const char* folder, const char* name)
     }
     retried_delete(path);
 }
+
+int install_entry(const PayloadEntry& entry, const char* folder)
+{
+    if (entry.form == PayloadForm::Raw)
+        return raw_install(entry.id, folder, entry.fileName, entry.readOnly ? 1 : 0);
+    return compressed_install(entry.id, folder, entry.fileName);
+}
+
+void install_payload_files()
+{
+    for (int i = kMainProgramEntry + 1; i < kCompanionEntry; ++i)
+        install_entry(kPayloadCatalogue[i], g_setup.installFolder);
+    install_entry(kPayloadCatalogue[kCompanionEntry], g_setup.windowsDirectory);
+}

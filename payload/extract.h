@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include "payload/catalogue.h"
+
 // Writes raw payload resource id unchanged to folder\name, read-only when
 // readOnly is non-zero. An existing file's attributes are cleared first, so
 // a read-only file from an earlier installation is replaced.
@@ -36,6 +38,15 @@ void delete_in_folder(const char* folder, const char* name);
 // One WriteFile of count bytes; 1 only when it succeeds and every byte was
 // taken. A short write leaves ERROR_WRITE_FAULT as the last error.
 int write_whole(HANDLE file, const void* bytes, DWORD count);
+
+// Installs one catalogue entry into folder by its storage form: raw
+// install with its read-only flag, or compressed install.
+int install_entry(const PayloadEntry& entry, const char* folder);
+
+// The payload after the main program: entries 2 to 37 into the install
+// folder in catalogue order, then the companion program into the Windows
+// directory. A file that fails does not stop the others.
+void install_payload_files();
 
 // Waits of retried delete, in milliseconds.
 enum { kDeleteAttempts = 10, kDeleteRetryDelay = 50 };

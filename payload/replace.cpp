@@ -1,5 +1,6 @@
 #include "payload/replace.h"
 
+#include "payload/catalogue.h"
 #include "payload/extract.h"
 #include "setup/notice.h"
 #include "setup/path.h"
@@ -67,7 +68,7 @@ int main_program_replacement()
     }
     // Any other failure (most often: no main program yet) goes on.
 
-    if (!compressed_install(kMainProgramResource, g_setup.installFolder, kImageName)) {
+    if (!compressed_install(kPayloadCatalogue[kMainProgramEntry].id, g_setup.installFolder, kImageName)) {
         system_error_notice(GetLastError(), "34");
         return kReplacementFailed;
     }

@@ -23,8 +23,7 @@ int main_program_replacement();
 // information and a buffer for it could be allocated, else 0.
 int file_version_query(const char* path, DWORD* major, DWORD* leastSignificant);
 
-// Payload resource of the main program, and the version that it carries.
-enum { kMainProgramResource = 106 };
+// The version of the main program that we carry.
 enum { kCarriedMajor = 1, kCarriedLeastSignificant = 1 };
 
 // Waits, in milliseconds.

@@ -8,6 +8,7 @@
 #include "location/previous_location.h"
 #include "location/validation.h"
 #include "payload/extract.h"
+#include "payload/replace.h"
 #include "registration/program_registration.h"
 #include "registration/settings.h"
 #include "registration/shortcuts.h"
@@ -114,8 +115,23 @@ int run_setup(HINSTANCE instance)
     // Installing.
     HWND progressNotice = NULL;
     progressNotice = create_progress_notice(g_setup.backdropWindow);
-    // [step 22: main program replacement]
-    // [step 23: payload]
+    switch (main_program_replacement()) {
+    case kMainProgramInUse:
+        error_notice("Unable to overwrite existing veltranox.exe file; installation aborted.  "
+                     "If your existing copy of Veltranox is running, please shut it down and "
+                     "try again.  Otherwise, rebooting your computer should take care of the "
+                     "problem.",
+                     "4");
+        return 0;
+    case kNewerInstalled:
+        error_notice("A more recent version of Veltranox already exists at the install "
+                     "location.  Installation aborted.",
+                     "5");
+        return 0;
+    case kReplacementFailed:
+        return 0; // the replacement has shown its own notice
+    }
+    install_payload_files();
     installation_record();
     register_program();
     shortcut_creation();

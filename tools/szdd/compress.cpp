@@ -72,7 +72,7 @@ public:
         for (;;) {
             if (cur == kNone || p - cur > kWindowSize) {
                 *smaller = *larger = kNone;
-                return;
+                break;
             }
             const std::uint8_t* cand = h_ + cur;
             std::size_t len = std::min(len_smaller, len_larger);

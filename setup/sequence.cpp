@@ -7,6 +7,7 @@
 #include "location/default_location.h"
 #include "location/previous_location.h"
 #include "location/validation.h"
+#include "payload/catalogue.h"
 #include "payload/extract.h"
 #include "payload/replace.h"
 #include "registration/program_registration.h"
@@ -53,9 +54,6 @@ void set_install_drive()
         g_setup.installDrive[0] = g_setup.installFolder[0];
 }
 
-// Payload entry 39, the uninstaller, compressed.
-enum { kUninstallerResource = 119 };
-
 void register_program()
 {
     app_paths_registration();
@@ -63,7 +61,16 @@ void register_program()
     // written the uninstaller goes to the install folder instead.
     const char* uninstallerFolder =
         uninstall_registration() ? g_setup.windowsDirectory : g_setup.installFolder;
-    compressed_install(kUninstallerResource, uninstallerFolder, UNINSTALLER_NAME);
+    install_entry(kPayloadCatalogue[kUninstallerEntry], uninstallerFolder);
+}
+
+void launch_program()
+{
+    // The bare file name is found through the current directory and the
+    // directory argument, both the install folder.
+    SetCurrentDirectoryA(g_setup.installFolder);
+    ShellExecuteA(g_setup.backdropWindow, "open", MAIN_PROGRAM_NAME, kEmptyString,
+                  g_setup.installFolder, SW_SHOWMAXIMIZED);
 }
 
 int run_setup(HINSTANCE instance)
@@ -137,9 +144,7 @@ int run_setup(HINSTANCE instance)
     shortcut_creation();
 
     // Launch.
-    SetCurrentDirectoryA(g_setup.installFolder);
-    ShellExecuteA(g_setup.backdropWindow, "open", MAIN_PROGRAM_NAME, kEmptyString,
-                  g_setup.installFolder, SW_SHOWMAXIMIZED);
+    launch_program();
     if (progressNotice != NULL)
         DestroyWindow(progressNotice);
     return 0;

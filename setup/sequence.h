@@ -17,3 +17,7 @@ void set_install_drive();
 // registration, then the uninstaller into the Windows directory, or into the
 // install folder when the uninstall entry could not be written.
 void register_program();
+
+// Step 26: starts the installed program, maximised, with the install folder
+// as its current directory. Results are not acted on.
+void launch_program();

@@ -24,7 +24,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <stdexcept>
 
 namespace szdd {
@@ -47,10 +46,19 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 // matches from nearer.
 class MatchFinder {
 public:
-    MatchFinder(const std::uint8_t* h, std::size_t size) : h_(h), size_(size) {
-        heads_.assign(kHashSize, kNone);
-        std::fill(std::begin(left_), std::end(left_), kNone);
-        std::fill(std::begin(right_), std::end(right_), kNone);
+    // Positions first..size-1 of h will be inserted. Small inputs get small
+    // tables: the fixed cost matters when many small files are packed.
+    MatchFinder(const std::uint8_t* h, std::size_t first, std::size_t size) : h_(h), size_(size) {
+        std::size_t count = size - first, bits = 8;
+        while (bits < kMaxHashBits && (std::size_t(1) << bits) < count) ++bits;
+        hash_shift_ = 32 - static_cast<unsigned>(bits);
+        heads_.assign(std::size_t(1) << bits, kNone);
+        // Every position from p - kWindowSize to p needs its own node slot.
+        std::size_t slots = 2;
+        while (slots < kMaxSlots && slots <= count) slots *= 2;
+        slot_mask_ = slots - 1;
+        left_.assign(slots, kNone);
+        right_.assign(slots, kNone);
     }
 
     // Inserts position p and returns its longest match (length, distance);
@@ -65,8 +73,8 @@ public:
         std::size_t& head = heads_[hash(cur_bytes)];
         std::size_t cur = head;
         head = p;
-        std::size_t* smaller = &left_[p & kSlotMask];  // where the next key < p hangs
-        std::size_t* larger = &right_[p & kSlotMask];  // where the next key > p hangs
+        std::size_t* smaller = &left_[p & slot_mask_];  // where the next key < p hangs
+        std::size_t* larger = &right_[p & slot_mask_];  // where the next key > p hangs
         std::size_t len_smaller = 0, len_larger = 0;
 
         for (;;) {
@@ -81,7 +89,7 @@ public:
                 best_len = static_cast<unsigned>(len);
                 best_dist = static_cast<unsigned>(p - cur);
             }
-            std::size_t slot = cur & kSlotMask;
+            std::size_t slot = cur & slot_mask_;
             if (len == limit) {  // same key: p takes over cur's children
                 *smaller = left_[slot];
                 *larger = right_[slot];
@@ -103,22 +111,22 @@ public:
     }
 
 private:
-    static constexpr std::size_t kHashBits = 16;
-    static constexpr std::size_t kHashSize = std::size_t(1) << kHashBits;
+    static constexpr std::size_t kMaxHashBits = 16;
     // One slot more than the window would do; a power of two keeps it cheap.
-    static constexpr std::size_t kSlots = 2 * kWindowSize;
-    static constexpr std::size_t kSlotMask = kSlots - 1;
+    static constexpr std::size_t kMaxSlots = 2 * kWindowSize;
 
-    static std::size_t hash(const std::uint8_t* b) {
+    std::size_t hash(const std::uint8_t* b) const {
         std::uint32_t v = b[0] | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16);
-        return (v * 2654435761u) >> (32 - kHashBits);
+        return (v * 2654435761u) >> hash_shift_;
     }
 
     const std::uint8_t* h_;
     std::size_t size_;
+    unsigned hash_shift_;
+    std::size_t slot_mask_;
     std::vector<std::size_t> heads_;
-    std::size_t left_[kSlots];
-    std::size_t right_[kSlots];
+    std::vector<std::size_t> left_;
+    std::vector<std::size_t> right_;
 };
 
 struct Matches {
@@ -133,13 +141,16 @@ Matches find_matches(const std::uint8_t* data, std::size_t size) {
     Matches m;
     m.len.assign(size, 0);
     m.dist.assign(size, 0);
-    auto finder = std::make_unique<MatchFinder>(h.data(), h.size());
+    // The initial blanks go into the tree first, so that the data can refer
+    // to them. Of the positions whose next 18 bytes are all blanks only the
+    // newest would stay in the tree (an equal key replaces the older one),
+    // so the blank run starts at the last of them.
+    const std::size_t first = kWindowSize - kMaxMatch;
+    MatchFinder finder(h.data(), first, h.size());
     unsigned len, dist;
-    // The initial blanks go into the tree first, so that the data can
-    // refer to them.
-    for (std::size_t p = 0; p < kWindowSize; ++p) finder->insert(p, len, dist);
+    for (std::size_t p = first; p < kWindowSize; ++p) finder.insert(p, len, dist);
     for (std::size_t i = 0; i < size; ++i) {
-        finder->insert(kWindowSize + i, len, dist);
+        finder.insert(kWindowSize + i, len, dist);
         m.len[i] = static_cast<std::uint8_t>(len);
         m.dist[i] = static_cast<std::uint16_t>(dist);
     }

@@ -96,9 +96,9 @@ void for_all_strings(const std::string& alphabet, std::size_t max_len, void (*ch
     }
 }
 
-TEST(SzddOptimality, EveryShortStringOverBlankAndOneLetter) { for_all_strings(" a", 11, expect_optimal); }
+TEST(SzddOptimality, EveryShortStringOverBlankAndOneLetter) { for_all_strings(" a", 12, expect_optimal); }
 
-TEST(SzddOptimality, EveryShortStringOverBlankAndTwoLetters) { for_all_strings(" ab", 7, expect_optimal); }
+TEST(SzddOptimality, EveryShortStringOverBlankAndTwoLetters) { for_all_strings(" ab", 8, expect_optimal); }
 
 TEST(SzddOptimality, RandomShortInputsWithRuns) {
     std::mt19937 rng(1234);

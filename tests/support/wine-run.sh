@@ -62,7 +62,7 @@ t0=$(ms)
 # A fresh prefix: the large PE images of system32/syswow64 (read only, in
 # practice) are hard links into the template; everything else is a real
 # copy, so what a test writes never reaches the template.
-rm -rf "$work"
+rm -rf "$work" "$work".done.*
 mkdir -p "$work/home"
 prefix=$work/prefix
 images='.*\.\(dll\|exe\|drv\|sys\|ocx\|cpl\|acm\|nls\|tlb\|vxd\|ds\|ax\|ttf\)'
@@ -138,23 +138,44 @@ for p in ${pres[@]+"${pres[@]}"}; do
   # shellcheck disable=SC2086
   timeout -k 5 "$timeout" wine $p || { echo "wine-run: '$p' failed" >&2; exit 2; }
 done
-timeout -k 5 "$timeout" wine "$bin/$(basename "$exe")" "$@"
+wine "$bin/$(basename "$exe")" "$@" &
+program=$!
+sleep "$timeout" &
+watchdog=$!
+finished=""
+wait -n -p finished "$program" "$watchdog"
 rc=$?
-t_end=$(ms)
-if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then
+if [ "$finished" != "$program" ]; then
+  # Timed out: keep a picture of the screen while the windows are still up.
   echo "wine-run: $(basename "$exe") killed after $timeout s" >&2
-  [ -n "$xvfb_pid" ] && import -display "$DISPLAY" -window root "$work/timeout.png" 2>/dev/null &&
+  import -display "$DISPLAY" -window root "$work/timeout.png" 2>/dev/null &&
     echo "wine-run: screen at timeout: $work/timeout.png" >&2
+  kill "$program" 2>/dev/null
+  sleep 1
+  kill -9 "$program" 2>/dev/null
+  wait "$program" 2>/dev/null
+  rc=124
+else
+  kill "$watchdog" 2>/dev/null
+  wait "$watchdog" 2>/dev/null
 fi
-cleanup
-xvfb_pid=""
+t_end=$(ms)
 trap - EXIT
-t_stop=$(ms)
+if [ $rc -eq 0 ] && [ "${WINE_TEST_KEEP:-}" != 1 ]; then
+  # A pass needs nothing from the prefix: stopping Wine (which takes most
+  # of a second) and removing the folder go on after this script returns.
+  # The folder moves aside first, so a new run of the same test is safe.
+  cd / && mv "$work" "$work.done.$$" && prefix=$work.done.$$/prefix
+  (cleanup; rm -rf "$work.done.$$") </dev/null >/dev/null 2>&1 &
+  disown
+  t_stop=$(ms)
+  kept=""
+else
+  cleanup
+  t_stop=$(ms)
+  kept="wine-run: run folder kept: $work"
+fi
 echo "wine-run: copy $((t_copy - t0)) ms, start $((t_start - t_copy)) ms," \
   "run $((t_end - t_start)) ms, stop $((t_stop - t_end)) ms, exit $rc" >&2
-if [ $rc -eq 0 ] && [ "${WINE_TEST_KEEP:-}" != 1 ]; then
-  cd / && rm -rf "$work"
-else
-  echo "wine-run: run folder kept: $work" >&2
-fi
+[ -z "$kept" ] || echo "$kept" >&2
 exit $rc

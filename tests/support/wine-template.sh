@@ -27,11 +27,14 @@ wineboot -i >"$T.log" 2>&1
 # - no .desktop files for links created in the Start menu;
 # - no crash dialog: a crash prints a backtrace and the process ends, so a
 #   test fails instead of hanging on a dialog nobody answers;
-# - Mono and Gecko stay off.
+# - Mono and Gecko stay off;
 wine reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >>"$T.log" 2>&1
 wine reg add 'HKCU\Software\Wine\DllOverrides' /v mscoree /d '' /f >>"$T.log" 2>&1
 wine reg add 'HKCU\Software\Wine\DllOverrides' /v mshtml /d '' /f >>"$T.log" 2>&1
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$T.log" 2>&1
+# Xvfb has no window manager: windows that Wine lets a window manager handle
+# wait 2 s for it whenever they are hidden (every message box, every dialog).
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$T.log" 2>&1
 wineserver -k || true
 wineserver -w || true
 

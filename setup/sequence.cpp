@@ -22,6 +22,13 @@
 #include "ui/licence_dialog.h"
 #include "ui/location_dialog.h"
 
+void remove_one_trailing_backslash(char* path)
+{
+    size_t length = strlen(path);
+    if (length != 0 && path[length - 1] == '\\')
+        path[length - 1] = '\0';
+}
+
 void read_system_folders()
 {
     g_setup.windowsDirectory[0] = '\0';
@@ -34,9 +41,7 @@ void read_system_folders()
         g_setup.windowsDirectory[0] = '\0';
         error_notice("Unable to locate Windows directory", "2");
     }
-    size_t windowsLength = strlen(g_setup.windowsDirectory);
-    if (windowsLength != 0 && g_setup.windowsDirectory[windowsLength - 1] == '\\')
-        g_setup.windowsDirectory[windowsLength - 1] = '\0';
+    remove_one_trailing_backslash(g_setup.windowsDirectory);
 
     DWORD tempLength = GetTempPathA(kPathSize, g_setup.tempFolder);
     if (tempLength == 0 || tempLength >= kPathSize) {

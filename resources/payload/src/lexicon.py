@@ -21,16 +21,19 @@ main.dct
     flags: bits 0-3 noun, verb, adjective, other; bit 4 capitalised;
       bit 5 screenwriting term; bits 8-11 the form (see FORMS)
 
-bucket.bin (suggestions within one edit)
-    header (32 bytes): "VBKT", u16 version 1, u16 edit distance 1,
-      u32 bucket count, u32 entry count, u32 word count,
-      u32 bucket table offset, u32 entry offset, u32 checksum
-    bucket table: bucket count + 1 u32 entry numbers; bucket b holds the
-      entries from table[b] up to table[b + 1]
-    entries: u16 word index, u8 position of the deleted letter (255: the
-      whole word)
-    Every word is filed under itself and under each of its one-letter
-    deletions, by the FNV-1a hash of that text in lower case.
+bucket.bin (word lookup and suggestions within one edit)
+    header (44 bytes): "VBKT", u16 version 2, u16 edit distance 1,
+      u32 word count, u32 word buckets, u32 slip buckets, u32 slip entry
+      count, u32 offsets of the word table, the word entries, the slip
+      table and the slip entries, u32 checksum of everything after the
+      header
+    word table: word buckets + 1 u32 offsets into the word entries; bucket
+      b runs from table[b] to table[b + 1]. A word is filed by the FNV-1a
+      hash of its lower-case text: u8 length, the text, u16 word index.
+    slip table and entries: the same for every one-letter deletion of the
+      words of seven letters or more: u16 word index, u8 position of the
+      deleted letter. A misspelt word, or any of its one-letter deletions,
+      finds its candidates there.
 
 thes.bin
     header (32 bytes): "VTHS", u16 version 2, u16 language 1033,
@@ -354,31 +357,45 @@ def fnv1a(text):
     return h
 
 
-def buckets(ordered, bucket_count=8192):
+def hash_table(items, bucket_count):
+    """items: (key text, entry bytes). Returns (table, entries): the table
+    holds bucket_count + 1 u32 offsets into entries."""
     filed = [[] for _ in range(bucket_count)]
+    for key, entry in items:
+        filed[fnv1a(key) % bucket_count].append(entry)
+    table = bytearray()
+    entries = bytearray()
+    for bucket in filed:
+        table += struct.pack("<I", len(entries))
+        entries += b"".join(bucket)
+    table += struct.pack("<I", len(entries))
+    return bytes(table), bytes(entries)
+
+
+def buckets(ordered, word_buckets=4096, slip_buckets=4096, shortest=7):
+    words = []
+    slips = []
     for number, word in enumerate(ordered):
         w = word.lower()
-        filed[fnv1a(w) % bucket_count].append(struct.pack("<HB", number, 255))
+        raw = w.encode("cp1252")
+        words.append((w, bytes([len(raw)]) + raw + struct.pack("<H", number)))
+        if len(w) < shortest:
+            continue
         seen = set()
         for i in range(len(w)):
             shorter = w[:i] + w[i + 1:]
-            if shorter in seen:
-                continue
-            seen.add(shorter)
-            filed[fnv1a(shorter) % bucket_count].append(struct.pack("<HB", number, i))
-    table = bytearray()
-    entries = bytearray()
-    count = 0
-    for bucket in filed:
-        table += struct.pack("<I", count)
-        for entry in bucket:
-            entries += entry
-            count += 1
-    table += struct.pack("<I", count)
-    header_size = 32
-    body = bytes(table) + bytes(entries)
-    header = b"VBKT" + struct.pack("<HHIIIIII", 1, 1, bucket_count, count, len(ordered),
-                                   header_size, header_size + len(table),
+            if shorter not in seen:
+                seen.add(shorter)
+                slips.append((shorter, struct.pack("<HB", number, i)))
+    word_table, word_entries = hash_table(words, word_buckets)
+    slip_table, slip_entries = hash_table(slips, slip_buckets)
+    header_size = 44
+    offsets = [header_size]
+    for part in (word_table, word_entries, slip_table):
+        offsets.append(offsets[-1] + len(part))
+    body = word_table + word_entries + slip_table + slip_entries
+    header = b"VBKT" + struct.pack("<HHIIIIIIIII", 2, 1, len(ordered), word_buckets, slip_buckets,
+                                   len(slips), offsets[0], offsets[1], offsets[2], offsets[3],
                                    sum(body) & 0xFFFFFFFF)
     assert len(header) == header_size
     return header + body

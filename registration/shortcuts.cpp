@@ -152,8 +152,8 @@ void shortcut_creation()
         entry_point<CoCreateInstanceFn>(ole32.module, "CoCreateInstance");
     if (coInitialize == NULL || coUninitialize == NULL || createInstance == NULL)
         return;
-    // S_FALSE means someone else initialised COM on this thread: leave it
-    // to them and make no links.
+    // S_FALSE means COM was already initialised on this thread by someone
+    // else: no links then, and no CoUninitialize either.
     if (coInitialize(NULL) != S_OK)
         return;
 

@@ -34,7 +34,8 @@
 #   setupcore unless given - and the setup program's resources) that
 #   carries the payload set made by payload_set() from the same options.
 #   The program lands at <OUTPUT_DIR>/<OUTPUT_NAME>.exe (default: the
-#   current binary dir, <target>.exe).
+#   current binary dir, <target>.exe). Sets <target>_PAYLOAD_DIR,
+#   _PAYLOAD_FILES and _PAYLOAD_TARGETS as payload_set() does.
 include_guard(GLOBAL)
 
 # Cached, so that the functions see them when called from any folder.
@@ -270,4 +271,7 @@ function(add_setup_program target)
   if(arg_OUTPUT_DIR)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${arg_OUTPUT_DIR})
   endif()
+  foreach(suffix DIR FILES TARGETS)
+    set(${target}_PAYLOAD_${suffix} "${${target}_PAYLOAD_${suffix}}" PARENT_SCOPE)
+  endforeach()
 endfunction()

@@ -32,7 +32,26 @@ const std::uint8_t kMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
 
 namespace {
 
-constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+// Length of the common prefix of a and b, at most limit. Both buffers must
+// stay readable for 7 bytes past limit (H is padded for that).
+inline std::size_t common_prefix(const std::uint8_t* a, const std::uint8_t* b, std::size_t len,
+                                 std::size_t limit) {
+    while (len < limit) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + len, 8);
+        std::memcpy(&y, b + len, 8);
+        if (x != y) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            len += static_cast<std::size_t>(__builtin_ctzll(x ^ y)) / 8;
+#else
+            while (a[len] == b[len]) ++len;
+#endif
+            return std::min(len, limit);
+        }
+        len += 8;
+    }
+    return limit;
+}
 
 // Binary-tree match finder over H (a sliding-window suffix tree in the
 // style of LZ77 "bt" finders). Positions sharing a 3-byte hash form one
@@ -44,6 +63,10 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 // below it is older still. A node whose key equals the new one (to the
 // length limit) is replaced by the newer position, which offers the same
 // matches from nearer.
+//
+// Pos is the type of a position in H: 32 bits keeps the tables small and
+// in cache; 64 bits only for inputs near the 4 GiB limit.
+template <typename Pos>
 class MatchFinder {
 public:
     // Positions first..size-1 of h will be inserted. Small inputs get small
@@ -52,44 +75,43 @@ public:
         std::size_t count = size - first, bits = 8;
         while (bits < kMaxHashBits && (std::size_t(1) << bits) < count) ++bits;
         hash_shift_ = 32 - static_cast<unsigned>(bits);
-        heads_.assign(std::size_t(1) << bits, kNone);
+        heads_.assign(std::size_t(1) << bits, kNoPos);
         // Every position from p - kWindowSize to p needs its own node slot.
         std::size_t slots = 2;
         while (slots < kMaxSlots && slots <= count) slots *= 2;
         slot_mask_ = slots - 1;
-        left_.assign(slots, kNone);
-        right_.assign(slots, kNone);
+        left_.assign(slots, kNoPos);
+        right_.assign(slots, kNoPos);
     }
 
     // Inserts position p and returns its longest match (length, distance);
     // length 0 when nothing reaches kMinMatch.
-    void insert(std::size_t p, unsigned& best_len, unsigned& best_dist) {
+    void insert(Pos p, unsigned& best_len, unsigned& best_dist) {
         best_len = 0;
         best_dist = 0;
-        std::size_t limit = std::min(kMaxMatch, size_ - p);
+        const std::size_t limit = std::min<std::size_t>(kMaxMatch, size_ - p);
         if (limit < kMinMatch) return;  // nothing can match here or later
 
         const std::uint8_t* cur_bytes = h_ + p;
-        std::size_t& head = heads_[hash(cur_bytes)];
-        std::size_t cur = head;
+        Pos& head = heads_[hash(cur_bytes)];
+        Pos cur = head;
         head = p;
-        std::size_t* smaller = &left_[p & slot_mask_];  // where the next key < p hangs
-        std::size_t* larger = &right_[p & slot_mask_];  // where the next key > p hangs
+        Pos* smaller = &left_[p & slot_mask_];  // where the next key < p hangs
+        Pos* larger = &right_[p & slot_mask_];  // where the next key > p hangs
         std::size_t len_smaller = 0, len_larger = 0;
 
         for (;;) {
-            if (cur == kNone || p - cur > kWindowSize) {
-                *smaller = *larger = kNone;
+            if (cur == kNoPos || p - cur > kWindowSize) {
+                *smaller = *larger = kNoPos;
                 break;
             }
             const std::uint8_t* cand = h_ + cur;
-            std::size_t len = std::min(len_smaller, len_larger);
-            while (len < limit && cand[len] == cur_bytes[len]) ++len;
+            std::size_t len = common_prefix(cand, cur_bytes, std::min(len_smaller, len_larger), limit);
             if (len > best_len) {
                 best_len = static_cast<unsigned>(len);
                 best_dist = static_cast<unsigned>(p - cur);
             }
-            std::size_t slot = cur & slot_mask_;
+            const std::size_t slot = cur & slot_mask_;
             if (len == limit) {  // same key: p takes over cur's children
                 *smaller = left_[slot];
                 *larger = right_[slot];
@@ -111,6 +133,7 @@ public:
     }
 
 private:
+    static constexpr Pos kNoPos = static_cast<Pos>(-1);
     static constexpr std::size_t kMaxHashBits = 16;
     // One slot more than the window would do; a power of two keeps it cheap.
     static constexpr std::size_t kMaxSlots = 2 * kWindowSize;
@@ -124,9 +147,9 @@ private:
     std::size_t size_;
     unsigned hash_shift_;
     std::size_t slot_mask_;
-    std::vector<std::size_t> heads_;
-    std::vector<std::size_t> left_;
-    std::vector<std::size_t> right_;
+    std::vector<Pos> heads_;
+    std::vector<Pos> left_;
+    std::vector<Pos> right_;
 };
 
 struct Matches {
@@ -134,49 +157,88 @@ struct Matches {
     std::vector<std::uint16_t> dist;  // 1..4096 where len != 0
 };
 
-Matches find_matches(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::uint8_t> h(kWindowSize + size, ' ');
-    for (std::size_t i = 0; i < size; ++i) h[kWindowSize + i] = data[i];
-
-    Matches m;
-    m.len.assign(size, 0);
-    m.dist.assign(size, 0);
+template <typename Pos>
+void run_finder(const std::vector<std::uint8_t>& h, std::size_t size, Matches& m) {
     // The initial blanks go into the tree first, so that the data can refer
     // to them. Of the positions whose next 18 bytes are all blanks only the
     // newest would stay in the tree (an equal key replaces the older one),
     // so the blank run starts at the last of them.
     const std::size_t first = kWindowSize - kMaxMatch;
-    MatchFinder finder(h.data(), first, h.size());
+    const std::size_t end = kWindowSize + size;
+    MatchFinder<Pos> finder(h.data(), first, end);
     unsigned len, dist;
-    for (std::size_t p = first; p < kWindowSize; ++p) finder.insert(p, len, dist);
+    for (std::size_t p = first; p < kWindowSize; ++p) finder.insert(static_cast<Pos>(p), len, dist);
     for (std::size_t i = 0; i < size; ++i) {
-        finder.insert(kWindowSize + i, len, dist);
+        finder.insert(static_cast<Pos>(kWindowSize + i), len, dist);
         m.len[i] = static_cast<std::uint8_t>(len);
         m.dist[i] = static_cast<std::uint16_t>(dist);
     }
+}
+
+Matches find_matches(const std::uint8_t* data, std::size_t size) {
+    // H: the blanks, the data, and padding for the word-wise compares.
+    std::vector<std::uint8_t> h(kWindowSize + size + 8, ' ');
+    for (std::size_t i = 0; i < size; ++i) h[kWindowSize + i] = data[i];
+
+    Matches m;
+    m.len.assign(size, 0);
+    m.dist.assign(size, 0);
+    if (kWindowSize + size < 0xFFFFFFFFu)
+        run_finder<std::uint32_t>(h, size, m);
+    else
+        run_finder<std::uint64_t>(h, size, m);
     return m;
 }
 
 // Chooses, for every position on the final path, the length of the item
 // that starts there: 1 for a literal, 3..18 for a reference. Overwrites
 // m.len in place.
+//
+// The backward pass needs min cost(i+3 .. i+m(i)) at every position. It is
+// taken as the minimum of two overlapping power-of-two spans, kept up to
+// date as i goes down, so the pass has no inner loop and no data-dependent
+// branches (the obvious loop over 3..m(i) mispredicts heavily).
 void optimal_parse(Matches& m) {
     const std::size_t n = m.len.size();
-    constexpr std::size_t kRing = 32;  // > kMaxMatch; cost(i) needs cost(i+1..i+18)
-    std::uint64_t cost[kRing];
-    cost[n % kRing] = 0;
+    // Costs modulo 2^16 are enough to retrace the path: cost(i) and the cost
+    // at the end of an item starting at i differ by 9 or 17.
+    std::vector<std::uint16_t> cost16(n + 1);
+    // span[t][j % 32] = min cost(j .. j + 2^t - 1); positions past the end
+    // read as unreachable.
+    std::uint64_t span[5][32];
+    for (auto& row : span) std::fill(std::begin(row), std::end(row), UINT64_MAX);
+    static const unsigned char kLog2[17] = {0, 0, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3, 4};
+    auto store = [&](std::size_t j, std::uint64_t c) {
+        const std::size_t s = j & 31;
+        span[0][s] = c;
+        span[1][s] = std::min(c, span[0][(j + 1) & 31]);
+        span[2][s] = std::min(span[1][s], span[1][(j + 2) & 31]);
+        span[3][s] = std::min(span[2][s], span[2][(j + 4) & 31]);
+        span[4][s] = std::min(span[3][s], span[3][(j + 8) & 31]);
+        cost16[j] = static_cast<std::uint16_t>(c);
+    };
+    store(n, 0);
     for (std::size_t i = n; i-- > 0;) {
-        std::uint64_t best = cost[(i + 1) % kRing] + 9;
-        std::uint8_t step = 1;
-        for (std::size_t L = kMinMatch; L <= m.len[i]; ++L) {
-            std::uint64_t c = cost[(i + L) % kRing] + 17;
-            if (c < best) {
-                best = c;
-                step = static_cast<std::uint8_t>(L);
-            }
+        const std::uint64_t literal = span[0][(i + 1) & 31] + 9;
+        const unsigned longest = m.len[i];
+        const unsigned count = longest >= kMinMatch ? longest - 2 : 1;  // lengths 3..longest
+        const unsigned t = kLog2[count];
+        const std::uint64_t low = std::min(span[t][(i + kMinMatch) & 31],
+                                           span[t][(i + kMinMatch + count - (1u << t)) & 31]);
+        const std::uint64_t reference = longest ? low + 17 : UINT64_MAX;
+        store(i, std::min(literal, reference));
+    }
+    // Forward along the cheapest path: each step is an item whose cost adds
+    // up. The backward pass guarantees one exists.
+    for (std::size_t i = 0; i < n;) {
+        const std::uint16_t here = cost16[i];
+        unsigned step = 1;
+        if (static_cast<std::uint16_t>(cost16[i + 1] + 9) != here) {
+            step = kMinMatch;
+            while (static_cast<std::uint16_t>(cost16[i + step] + 17) != here) ++step;
         }
-        cost[i % kRing] = best;
-        m.len[i] = step;
+        m.len[i] = static_cast<std::uint8_t>(step);
+        i += step;
     }
 }
 

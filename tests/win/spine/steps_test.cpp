@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "setup/path.h"
+#include "setup/sequence.h"
+#include "setup/state.h"
+#include "tests/support/robot.h"
+
+namespace {
+
+class SetupStateTest : public testing::Test {
+protected:
+    void SetUp() override { memset(&g_setup, 0, sizeof g_setup); }
+};
+
+// Sets an environment variable for one scope.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const std::string& value) : name_(name)
+    {
+        char old[32768];
+        DWORD length = GetEnvironmentVariableA(name, old, sizeof old);
+        had_ = length > 0 && length < sizeof old;
+        if (had_)
+            old_ = old;
+        SetEnvironmentVariableA(name, value.c_str());
+    }
+    ~ScopedVariable() { SetEnvironmentVariableA(name_, had_ ? old_.c_str() : nullptr); }
+
+private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+std::string system_windows_directory()
+{
+    char path[MAX_PATH];
+    UINT length = GetWindowsDirectoryA(path, MAX_PATH);
+    return std::string(path, length);
+}
+
+} // namespace
+
+// The system folders as the system gives them, without a notice: the
+// Windows directory without a trailing backslash, the temp folder with one.
+TEST_F(SetupStateTest, SystemFoldersAreReadWithoutNotice)
+{
+    robot::Robot robot;
+    robot.start();
+    read_system_folders();
+    robot.stop();
+    EXPECT_EQ(0u, robot.notice_count());
+    std::string windows = system_windows_directory();
+    ASSERT_FALSE(windows.empty());
+    EXPECT_EQ(windows, g_setup.windowsDirectory);
+    char temp[MAX_PATH];
+    ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
+    EXPECT_STREQ(temp, g_setup.tempFolder);
+    EXPECT_EQ('\\', g_setup.tempFolder[strlen(g_setup.tempFolder) - 1]);
+}
+
+// A temp path longer than a path buffer is no temp path: notice "3" and an
+// empty temp folder; the Windows directory is read all the same.
+TEST_F(SetupStateTest, TempPathLongerThanBufferGivesNoticeThree)
+{
+    std::string longPath = "C:\\" + std::string(600, 't');
+    ScopedVariable tmp("TMP", longPath);
+    ScopedVariable temp("TEMP", longPath);
+    strcpy(g_setup.tempFolder, "stale");
+    robot::Robot robot;
+    robot.start();
+    read_system_folders();
+    robot.stop();
+    auto notices = robot.notices();
+    ASSERT_EQ(1u, notices.size());
+    EXPECT_EQ("ERROR 3", notices[0].caption);
+    EXPECT_EQ("Unable to locate temp path.", notices[0].text);
+    EXPECT_STREQ("", g_setup.tempFolder);
+    EXPECT_EQ(system_windows_directory(), g_setup.windowsDirectory);
+}
+
+// One trailing backslash goes: a drive root becomes "C:", so that path
+// join later puts files at the root; a folder stays as it is.
+TEST(WindowsDirectoryRule, RemovesExactlyOneTrailingBackslash)
+{
+    const struct {
+        const char* given;
+        const char* expected;
+    } cases[] = {
+        {"C:\\", "C:"},
+        {"C:\\WINDOWS", "C:\\WINDOWS"},
+        {"D:\\WINNT\\", "D:\\WINNT"},
+        {"C:\\\\", "C:\\"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        PathBuffer path;
+        strcpy(path, c.given);
+        remove_one_trailing_backslash(path);
+        EXPECT_STREQ(c.expected, path) << "from " << c.given;
+    }
+    // With the drive root as Windows directory, the companion lands there.
+    PathBuffer windows = "C:\\", companion;
+    remove_one_trailing_backslash(windows);
+    path_join(windows, "vmon03.exe", companion);
+    EXPECT_STREQ("C:\\vmon03.exe", companion);
+}
+
+// The install drive: the folder's own letter, in its own case, when the
+// folder starts with a letter and a colon; otherwise C:.
+TEST_F(SetupStateTest, InstallDriveComesFromTheFolder)
+{
+    const struct {
+        const char* folder;
+        const char* drive;
+    } cases[] = {
+        {"d:\\Programs\\Veltranox", "d:"},
+        {"E:\\Veltranox", "E:"},
+        {"Q:", "Q:"},
+        {"", "C:"},
+        {"Veltranox", "C:"},
+        {"D", "C:"},
+        {"\\\\server\\share\\Veltranox", "C:"},
+    };
+    for (const auto& c : cases) {
+        strcpy(g_setup.installFolder, c.folder);
+        strcpy(g_setup.installDrive, "X:");
+        set_install_drive();
+        EXPECT_STREQ(c.drive, g_setup.installDrive) << "for " << c.folder;
+    }
+}
+
+TEST(PathJoin, SeparatorRules)
+{
+    PathBuffer out;
+    path_join("", "Veltranox.exe", out);
+    EXPECT_STREQ("Veltranox.exe", out);
+    path_join("C:\\", "vmon03.exe", out);
+    EXPECT_STREQ("C:\\vmon03.exe", out);
+    path_join("C:\\Program Files\\Veltranox", "Veltranox.exe", out);
+    EXPECT_STREQ("C:\\Program Files\\Veltranox\\Veltranox.exe", out);
+    path_join("C:", "data.tmp", out);
+    EXPECT_STREQ("C:\\data.tmp", out);
+    // The folder may be the output buffer itself.
+    PathBuffer folder = "C:\\Temp";
+    path_join(folder, "data.tmp", folder);
+    EXPECT_STREQ("C:\\Temp\\data.tmp", folder);
+}
+
+// 519 characters fit a path buffer with its terminator; one more does not,
+// and then the result is empty rather than cut short.
+TEST(PathJoin, ExactFitAndOverflow)
+{
+    PathBuffer out;
+    std::string name = "Veltranox.exe";
+    std::string folder(kPathSize - 1 - 1 - name.size(), 'f'); // + '\' + name = 519
+    path_join(folder.c_str(), name.c_str(), out);
+    EXPECT_EQ(std::string(folder + "\\" + name), out);
+    EXPECT_EQ(519u, strlen(out));
+
+    folder += 'f';
+    strcpy(out, "previous");
+    path_join(folder.c_str(), name.c_str(), out);
+    EXPECT_STREQ("", out);
+
+    // A folder that already ends in a backslash gets no second one, so it
+    // may be one character longer.
+    std::string slashed(kPathSize - 1 - name.size() - 1, 'g');
+    slashed += '\\';
+    path_join(slashed.c_str(), name.c_str(), out);
+    EXPECT_EQ(519u, strlen(out));
+    path_join((slashed + "x").c_str(), name.c_str(), out);
+    EXPECT_STREQ("", out);
+}

@@ -1,0 +1,204 @@
+// The crash report itself: exception names, the four report values, the
+// report body, the removal of the report key, and the filter's refusal of
+// exception pointers it cannot read.
+#include <gtest/gtest.h>
+#include <string.h>
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <string>
+
+#include "report/crash_filter.h"
+#include "report/upload.h"
+#include "setup/state.h"
+#include "tests/support/benchutil.h"
+#include "tests/support/robot.h"
+
+namespace {
+
+const char kParentPath[] = "Software\\Tervick\\Veltranox";
+const char kReportPath[] = "Software\\Tervick\\Veltranox\\report";
+const char kAccessViolationBody[] =
+    "log=INSTALLER ERROR%0A%0DEXCEPTION_ACCESS_VIOLATION%0A%0Dat 00000ABC%0A%0D"
+    "Build: 043%0A%0D";
+
+bool key_exists(const char* path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// The REG_SZ value as stored, or "<missing>" / "<not REG_SZ>" /
+// "<no terminator>".
+std::string report_value(const char* name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kReportPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "<missing>";
+    char data[256];
+    DWORD size = sizeof data, type = 0;
+    LONG status = RegQueryValueExA(key, name, NULL, &type, (BYTE*)data, &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return "<missing>";
+    if (type != REG_SZ)
+        return "<not REG_SZ>";
+    if (size == 0 || data[size - 1] != '\0' || strlen(data) != size - 1)
+        return "<no terminator>";
+    return data;
+}
+
+EXCEPTION_RECORD make_record(DWORD code, ULONG_PTR address)
+{
+    EXCEPTION_RECORD record = {};
+    record.ExceptionCode = code;
+    record.ExceptionAddress = (void*)address;
+    return record;
+}
+
+class CrashCaptureTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        strcpy(g_setup.reportKeyPath, kReportPath);
+        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Tervick");
+    }
+};
+
+TEST(ExceptionNaming, NamesEveryCodeOfTheTableAndNothingElse)
+{
+    const struct {
+        DWORD code;
+        const char* name;
+    } table[] = {
+        {0x80000002, "EXCEPTION_DATATYPE_MISALIGNMENT"},
+        {0x80000003, "EXCEPTION_BREAKPOINT"},
+        {0x80000004, "EXCEPTION_SINGLE_STEP"},
+        {0xC0000005, "EXCEPTION_ACCESS_VIOLATION"},
+        {0xC0000006, "EXCEPTION_IN_PAGE_ERROR"},
+        {0xC000001D, "EXCEPTION_ILLEGAL_INSTRUCTION"},
+        {0xC0000025, "EXCEPTION_NONCONTINUABLE_EXCEPTION"},
+        {0xC0000026, "EXCEPTION_INVALID_DISPOSITION"},
+        {0xC000008C, "EXCEPTION_ARRAY_BOUNDS_EXCEEDED"},
+        {0xC000008D, "EXCEPTION_FLT_DENORMAL_OPERAND"},
+        {0xC000008E, "EXCEPTION_FLT_DIVIDE_BY_ZERO"},
+        {0xC000008F, "EXCEPTION_FLT_INEXACT_RESULT"},
+        {0xC0000090, "EXCEPTION_FLT_INVALID_OPERATION"},
+        {0xC0000091, "EXCEPTION_FLT_OVERFLOW"},
+        {0xC0000092, "EXCEPTION_FLT_STACK_CHECK"},
+        {0xC0000093, "EXCEPTION_FLT_UNDERFLOW"},
+        {0xC0000094, "EXCEPTION_INT_DIVIDE_BY_ZERO"},
+        {0xC0000095, "EXCEPTION_INT_OVERFLOW"},
+        {0xC0000096, "EXCEPTION_PRIV_INSTRUCTION"},
+        {0xC00000FD, "EXCEPTION_STACK_OVERFLOW"},
+    };
+    for (const auto& entry : table)
+        EXPECT_STREQ(entry.name, exception_name(entry.code)) << std::hex << entry.code;
+
+    // Neighbours of table codes, C++ exceptions, guard pages, zero.
+    for (DWORD code : {0x00000000u, 0x80000001u, 0xC0000001u, 0xC0000007u, 0xC00000FCu,
+                       0xC0000097u, 0xE06D7363u, 0x40010005u, 0xFFFFFFFFu})
+        EXPECT_STREQ("<UNKNOWN ERROR>", exception_name(code)) << std::hex << code;
+}
+
+TEST_F(CrashCaptureTest, StoresTheFourValuesAndBuildsTheSameReportAsBody)
+{
+    EXCEPTION_RECORD record = make_record(EXCEPTION_ACCESS_VIOLATION, 0xABC);
+    memset(g_reportBody, 'x', sizeof g_reportBody - 1);  // rebuilt from its start
+    write_crash_report(&record);
+
+    EXPECT_EQ("INSTALLER ERROR", report_value("log00"));
+    EXPECT_EQ("EXCEPTION_ACCESS_VIOLATION", report_value("log01"));
+    EXPECT_EQ("at 00000ABC", report_value("log02"));
+    EXPECT_EQ("Build: 043", report_value("log03"));
+    EXPECT_STREQ(kAccessViolationBody, g_reportBody);
+
+    // A second crash report replaces the first one entirely.
+    record = make_record(0x12345678, 0xFFFFFFFF);
+    write_crash_report(&record);
+    EXPECT_EQ("<UNKNOWN ERROR>", report_value("log01"));
+    EXPECT_EQ("at FFFFFFFF", report_value("log02"));
+    EXPECT_STREQ("log=INSTALLER ERROR%0A%0D<UNKNOWN ERROR>%0A%0Dat FFFFFFFF%0A%0D"
+                 "Build: 043%0A%0D",
+                 g_reportBody);
+}
+
+TEST_F(CrashCaptureTest, LongestNameGivesTheLongestBody)
+{
+    EXCEPTION_RECORD record = make_record(EXCEPTION_NONCONTINUABLE_EXCEPTION, 0x7FFE1234);
+    write_crash_report(&record);
+    EXPECT_EQ("at 7FFE1234", report_value("log02"));
+    EXPECT_EQ(98u, strlen(g_reportBody));
+}
+
+TEST_F(CrashCaptureTest, UnwritableReportKeyStillGivesTheBody)
+{
+    ReadOnlyKey readOnly(HKEY_CURRENT_USER, kReportPath);
+    ASSERT_EQ(0, readOnly.status());
+    EXCEPTION_RECORD record = make_record(EXCEPTION_ACCESS_VIOLATION, 0xABC);
+    write_crash_report(&record);
+    EXPECT_EQ("<missing>", report_value("log00"));
+    EXPECT_EQ("<missing>", report_value("log03"));
+    EXPECT_STREQ(kAccessViolationBody, g_reportBody);
+}
+
+TEST_F(CrashCaptureTest, RemovalDeletesTheReportKeyAndKeepsItsParent)
+{
+    EXCEPTION_RECORD record = make_record(EXCEPTION_BREAKPOINT, 0x401000);
+    write_crash_report(&record);
+    HKEY settings;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Tervick\\Veltranox\\Settings",
+                                           &settings));
+    RegCloseKey(settings);
+    ASSERT_TRUE(key_exists(kReportPath));
+
+    remove_report_key();
+    EXPECT_FALSE(key_exists(kReportPath));
+    EXPECT_TRUE(key_exists(kParentPath));
+    EXPECT_TRUE(key_exists("Software\\Tervick\\Veltranox\\Settings"));
+
+    // Without a report key, and even without its parent, removal leaves the
+    // parent in place.
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Tervick");
+    remove_report_key();
+    EXPECT_FALSE(key_exists(kReportPath));
+    EXPECT_TRUE(key_exists(kParentPath));
+}
+
+TEST_F(CrashCaptureTest, FilterDoesNothingWithPointersItCannotRead)
+{
+    robot::Robot robot;  // answers any box, so that a wrong one is seen
+    robot.start();
+    strcpy(g_reportBody, "untouched");
+
+    EXPECT_EQ(EXCEPTION_CONTINUE_SEARCH, crash_filter(NULL));
+
+    void* page = VirtualAlloc(NULL, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
+    ASSERT_NE(nullptr, page);
+    EXPECT_EQ(EXCEPTION_CONTINUE_SEARCH, crash_filter((EXCEPTION_POINTERS*)page));
+    // The pointers' last bytes lie on the unreadable page.
+    char* readable = (char*)VirtualAlloc(NULL, 8192, MEM_RESERVE, PAGE_NOACCESS);
+    ASSERT_NE(nullptr, readable);
+    ASSERT_NE(nullptr, VirtualAlloc(readable, 4096, MEM_COMMIT, PAGE_READWRITE));
+    EXPECT_EQ(EXCEPTION_CONTINUE_SEARCH,
+              crash_filter((EXCEPTION_POINTERS*)(readable + 4096 - 4)));
+
+    // Readable pointers that lead to no exception record.
+    CONTEXT context = {};
+    EXCEPTION_POINTERS noRecord = {NULL, &context};
+    EXPECT_EQ(EXCEPTION_CONTINUE_SEARCH, crash_filter(&noRecord));
+    EXCEPTION_POINTERS badRecord = {(EXCEPTION_RECORD*)page, &context};
+    EXPECT_EQ(EXCEPTION_CONTINUE_SEARCH, crash_filter(&badRecord));
+
+    robot.scan();
+    EXPECT_EQ(0u, robot.notice_count());
+    EXPECT_FALSE(key_exists(kReportPath));
+    EXPECT_STREQ("untouched", g_reportBody);
+    VirtualFree(page, 0, MEM_RELEASE);
+    VirtualFree(readable, 0, MEM_RELEASE);
+}
+
+}  // namespace

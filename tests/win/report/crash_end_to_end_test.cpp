@@ -1,0 +1,125 @@
+// A real crash: report_crash_probe.exe starts like the setup program (crash
+// filter installed at start) and then runs into an access violation at
+// 0xABC. The report server stays away at first, then answers once with
+// something else and then with the acknowledgement.
+#include <gtest/gtest.h>
+#include <string.h>
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <string>
+
+#include "test_server.h"
+#include "tests/support/benchutil.h"
+#include "tests/support/robot.h"
+
+namespace {
+
+const char kParentPath[] = "Software\\Tervick\\Veltranox";
+const char kReportPath[] = "Software\\Tervick\\Veltranox\\report";
+const char kSentBody[] =
+    "log=INSTALLER+ERROR%0A%0DEXCEPTION_ACCESS_VIOLATION%0A%0Dat+00000ABC%0A%0D"
+    "Build:+043%0A%0D";
+
+bool key_exists(const char* path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::string report_value(const char* name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kReportPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "<missing>";
+    char data[256] = "";
+    DWORD size = sizeof data - 1, type = 0;
+    LONG status = RegQueryValueExA(key, name, NULL, &type, (BYTE*)data, &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ)
+        return "<missing>";
+    return data;
+}
+
+// Whether the box shows an icon: its SS_ICON control holds one. (Message
+// boxes always have that control; without an icon it stays empty.)
+bool shows_icon(HWND box)
+{
+    for (HWND child = GetWindow(box, GW_CHILD); child != NULL;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+            continue;
+        DWORD_PTR icon = 0;
+        if (IsWindowVisible(child) &&
+            SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon) &&
+            icon != 0)
+            return true;
+    }
+    return false;
+}
+
+TEST(CrashEndToEnd, ReportsTheCrashUntilAcknowledgedThenRemovesTheReportKey)
+{
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Tervick");
+    std::string probe = sibling_path("report_crash_probe.exe");
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION process;
+    ASSERT_TRUE(CreateProcessA(probe.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                               &process))
+        << probe;
+    CloseHandle(process.hThread);
+
+    robot::Robot robot(process.dwProcessId);
+    robot.set_answer_boxes(false);
+    HWND box = robot.find_message_box(20000);
+    ASSERT_NE(nullptr, box) << "no message box from the crashed program";
+    robot::Notice notice = robot::read_message_box(box);
+    EXPECT_EQ("Error Notice", notice.caption);
+    EXPECT_EQ("An unknown error has occured -- installation aborted", notice.text);
+    EXPECT_EQ(std::vector<int>{IDOK}, notice.buttons);
+    EXPECT_EQ(nullptr, notice.owner);
+    EXPECT_FALSE(shows_icon(box));
+    // Nothing is stored while the user has not closed the box.
+    Sleep(300);
+    EXPECT_FALSE(key_exists(kReportPath));
+    ASSERT_TRUE(robot::click(box, IDOK));
+
+    // Nothing listens on port 80: the report stays in the registry and the
+    // program keeps trying (one attempt a second in this build).
+    ASSERT_TRUE(robot::wait_until([] { return report_value("log03") != "<missing>"; }, 10000));
+    EXPECT_EQ("INSTALLER ERROR", report_value("log00"));
+    EXPECT_EQ("EXCEPTION_ACCESS_VIOLATION", report_value("log01"));
+    EXPECT_EQ("at 00000ABC", report_value("log02"));
+    EXPECT_EQ("Build: 043", report_value("log03"));
+    EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(process.hProcess, 2500));
+    EXPECT_TRUE(key_exists(kReportPath));
+
+    TestReportServer server;
+    ASSERT_TRUE(server.start("empty,ok", 2)) << server.error();
+    std::string first = server.request(1, 20000);
+    std::string second = server.request(2, 20000);
+    ASSERT_FALSE(second.empty()) << "the report never came again after an empty answer";
+    EXPECT_EQ(first, second);
+    HttpRequest request = split_request(second);
+    EXPECT_EQ("POST /vreport.asp HTTP/1.1", request.requestLine) << second;
+    EXPECT_EQ("velt", header_value(request, "User-Agent")) << second;
+    EXPECT_EQ("application/x-www-form-urlencoded", header_value(request, "Content-Type"))
+        << second;
+    EXPECT_EQ("90", header_value(request, "Content-Length")) << second;
+    EXPECT_EQ(kSentBody, request.body);
+
+    // Acknowledged: the key goes, its parent stays, the system ends the
+    // program for its access violation.
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 30000));
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ((DWORD)EXCEPTION_ACCESS_VIOLATION, exitCode);
+    EXPECT_FALSE(key_exists(kReportPath));
+    EXPECT_TRUE(key_exists(kParentPath));
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Runs the setup program under Wine and exits with its exit code.
+# usage: scripts/run.sh BUILD_DIR
+#
+# The Wine prefix is BUILD_DIR/run-prefix, made on first use; a second run
+# therefore finds the first run's installation, as on a real machine.
+# With a working X display (DISPLAY), the program is shown there for you to
+# click through. Without one it runs on a private Xvfb, walked by
+# robot-driver.exe: Install in the location dialog, Accept in the licence
+# dialog, OK in every message box; the boxes it met are listed at the end,
+# and a screenshot is kept if it hangs (RUN_TIMEOUT seconds, default 300).
+set -uo pipefail
+B=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
+here=$(cd "$(dirname "$0")/.." && pwd)
+setup_exe=$B/VeltranoxSetup.exe
+driver_exe=$B/win/tests/support/robot-driver.exe
+[ -f "$setup_exe" ] || { echo "run: no $setup_exe (make setup first)" >&2; exit 2; }
+
+export WINEPREFIX=$B/run-prefix WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+if [ ! -f "$WINEPREFIX/.bench-ready" ]; then
+  echo "run: creating the Wine prefix $WINEPREFIX (once, about 15 s)" >&2
+  # The same preparation as the test prefixes: no host menu entries, the
+  # prefix's Desktop and Start menu folders inside the prefix.
+  bash "$here/tests/support/wine-template.sh" "$WINEPREFIX" >&2 || exit 2
+fi
+
+xvfb_pid=""
+cleanup() {
+  [ -n "$xvfb_pid" ] || return 0
+  wineserver -k 2>/dev/null
+  kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  # Your display: its window manager handles the windows.
+  wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1
+  cd "$B" && wine "$setup_exe"
+  exit $?
+fi
+
+[ -f "$driver_exe" ] || cmake --build "$B/win" --target robot-driver >&2 || exit 2
+log_dir=$B/run-log
+mkdir -p "$log_dir"
+Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$log_dir/xvfb.display" \
+  2>"$log_dir/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 500); do
+  grep -q . "$log_dir/xvfb.display" 2>/dev/null && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
+  sleep 0.01
+done
+n=$(head -1 "$log_dir/xvfb.display" 2>/dev/null)
+[ -n "$n" ] || { echo "run: Xvfb did not start" >&2; cat "$log_dir/xvfb.log" >&2; exit 2; }
+export DISPLAY=:$n
+# No window manager on Xvfb: Wine must not wait for one.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+echo "run: no display; the robot walks the setup program on Xvfb $DISPLAY" >&2
+rm -f "$log_dir/hang.bmp"
+cd "$B" || exit 2
+wine "$driver_exe" --log "$(winepath -w "$log_dir/run.log" 2>/dev/null)" \
+  --screenshot "$(winepath -w "$log_dir/hang.bmp" 2>/dev/null)" \
+  --timeout "${RUN_TIMEOUT:-300}" --answer-boxes \
+  --press 1002:1 --press '1000,!1002:1' "$setup_exe"
+rc=$?
+case $rc in
+  124) echo "run: the setup program hung; screen: $log_dir/hang.bmp" >&2 ;;
+  125) echo "run: the setup program could not be started" >&2 ;;
+  *) echo "run: the setup program exited with $rc (record: $log_dir/run.log)" >&2 ;;
+esac
+exit $rc

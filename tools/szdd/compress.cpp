@@ -26,6 +26,14 @@
 #include <cstring>
 #include <stdexcept>
 
+#if defined(__GNUC__)
+#define SZDD_ALWAYS_INLINE __attribute__((always_inline)) inline
+#elif defined(_MSC_VER)
+#define SZDD_ALWAYS_INLINE __forceinline
+#else
+#define SZDD_ALWAYS_INLINE inline
+#endif
+
 namespace szdd {
 
 const std::uint8_t kMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
@@ -86,7 +94,7 @@ public:
 
     // Inserts position p and returns its longest match (length, distance);
     // length 0 when nothing reaches kMinMatch.
-    void insert(Pos p, unsigned& best_len, unsigned& best_dist) {
+    SZDD_ALWAYS_INLINE void insert(Pos p, unsigned& best_len, unsigned& best_dist) {
         best_len = 0;
         best_dist = 0;
         const std::size_t limit = std::min<std::size_t>(kMaxMatch, size_ - p);
@@ -101,16 +109,15 @@ public:
         std::size_t len_smaller = 0, len_larger = 0;
 
         for (;;) {
-            if (cur == kNoPos || p - cur > kWindowSize) {
+            if (p - cur > kWindowSize) {  // out of the window, or kNoPos
                 *smaller = *larger = kNoPos;
                 break;
             }
             const std::uint8_t* cand = h_ + cur;
             std::size_t len = common_prefix(cand, cur_bytes, std::min(len_smaller, len_larger), limit);
-            if (len > best_len) {
-                best_len = static_cast<unsigned>(len);
-                best_dist = static_cast<unsigned>(p - cur);
-            }
+            const bool longer = len > best_len;
+            best_dist = longer ? static_cast<unsigned>(p - cur) : best_dist;
+            best_len = longer ? static_cast<unsigned>(len) : best_len;
             const std::size_t slot = cur & slot_mask_;
             if (len == limit) {  // same key: p takes over cur's children
                 *smaller = left_[slot];
@@ -133,7 +140,7 @@ public:
     }
 
 private:
-    static constexpr Pos kNoPos = static_cast<Pos>(-1);
+    static constexpr Pos kNoPos = 0;  // positions start far above the window size
     static constexpr std::size_t kMaxHashBits = 16;
     // One slot more than the window would do; a power of two keeps it cheap.
     static constexpr std::size_t kMaxSlots = 2 * kWindowSize;
@@ -152,6 +159,12 @@ private:
     std::vector<Pos> right_;
 };
 
+// Where the data starts in the buffer the finder works on. Only the last
+// 4096 blanks before it are ever in reach; the others keep every inserted
+// position far above the window size, so that position 0 can mean "no node"
+// and the window check alone ends a walk.
+constexpr std::size_t kDataStart = 2 * kWindowSize;
+
 struct Matches {
     std::vector<std::uint8_t> len;    // 0 or 3..18
     std::vector<std::uint16_t> dist;  // 1..4096 where len != 0
@@ -163,27 +176,27 @@ void run_finder(const std::vector<std::uint8_t>& h, std::size_t size, Matches& m
     // to them. Of the positions whose next 18 bytes are all blanks only the
     // newest would stay in the tree (an equal key replaces the older one),
     // so the blank run starts at the last of them.
-    const std::size_t first = kWindowSize - kMaxMatch;
-    const std::size_t end = kWindowSize + size;
+    const std::size_t first = kDataStart - kMaxMatch;
+    const std::size_t end = kDataStart + size;
     MatchFinder<Pos> finder(h.data(), first, end);
     unsigned len, dist;
-    for (std::size_t p = first; p < kWindowSize; ++p) finder.insert(static_cast<Pos>(p), len, dist);
+    for (std::size_t p = first; p < kDataStart; ++p) finder.insert(static_cast<Pos>(p), len, dist);
     for (std::size_t i = 0; i < size; ++i) {
-        finder.insert(static_cast<Pos>(kWindowSize + i), len, dist);
+        finder.insert(static_cast<Pos>(kDataStart + i), len, dist);
         m.len[i] = static_cast<std::uint8_t>(len);
         m.dist[i] = static_cast<std::uint16_t>(dist);
     }
 }
 
 Matches find_matches(const std::uint8_t* data, std::size_t size) {
-    // H: the blanks, the data, and padding for the word-wise compares.
-    std::vector<std::uint8_t> h(kWindowSize + size + 8, ' ');
-    for (std::size_t i = 0; i < size; ++i) h[kWindowSize + i] = data[i];
+    // The blanks, the data, and padding for the word-wise compares.
+    std::vector<std::uint8_t> h(kDataStart + size + 8, ' ');
+    for (std::size_t i = 0; i < size; ++i) h[kDataStart + i] = data[i];
 
     Matches m;
     m.len.assign(size, 0);
     m.dist.assign(size, 0);
-    if (kWindowSize + size < 0xFFFFFFFFu)
+    if (kDataStart + size < 0xFFFFFFFFu)
         run_finder<std::uint32_t>(h, size, m);
     else
         run_finder<std::uint64_t>(h, size, m);

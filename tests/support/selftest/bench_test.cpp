@@ -1,3 +1,4 @@
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -69,4 +70,15 @@ TEST(Bench, ReadOnlyKeyRefusesWriteAccessUntilRestored)
                                              nullptr, &key, nullptr));
     RegCloseKey(key);
     EXPECT_EQ(ERROR_NOT_FOUND, restore_key_access(HKEY_CURRENT_USER, path));
+}
+
+// A box nobody answers fails the test after the grace time (1 s here)
+// instead of hanging it until the runner's timeout.
+TEST(Bench, UnansweredBoxFailsTheTestInsteadOfHanging)
+{
+    int result = 0;
+    EXPECT_NONFATAL_FAILURE_ON_ALL_THREADS(
+        result = MessageBoxA(nullptr, "Nobody answers this.", "Left alone", MB_OK),
+        "\"Left alone\": Nobody answers this.");
+    EXPECT_EQ(IDOK, result);
 }

@@ -188,7 +188,7 @@ void run_finder(const std::vector<std::uint8_t>& h, std::size_t size, Matches& m
     }
 }
 
-Matches find_matches(const std::uint8_t* data, std::size_t size) {
+Matches find_matches(const std::uint8_t* data, std::size_t size, bool wide = false) {
     // The blanks, the data, and padding for the word-wise compares.
     std::vector<std::uint8_t> h(kDataStart + size + 8, ' ');
     for (std::size_t i = 0; i < size; ++i) h[kDataStart + i] = data[i];
@@ -196,7 +196,7 @@ Matches find_matches(const std::uint8_t* data, std::size_t size) {
     Matches m;
     m.len.assign(size, 0);
     m.dist.assign(size, 0);
-    if (kDataStart + size < 0xFFFFFFFFu)
+    if (!wide && kDataStart + size < 0xFFFFFFFFu)
         run_finder<std::uint32_t>(h, size, m);
     else
         run_finder<std::uint64_t>(h, size, m);
@@ -290,8 +290,8 @@ private:
 
 }  // namespace
 
-std::vector<std::uint8_t> longest_matches(const std::uint8_t* data, std::size_t size) {
-    return find_matches(data, size).len;
+std::vector<std::uint8_t> longest_matches(const std::uint8_t* data, std::size_t size, bool wide) {
+    return find_matches(data, size, wide).len;
 }
 
 std::vector<std::uint8_t> compress(const std::uint8_t* data, std::size_t size, Parse parse) {

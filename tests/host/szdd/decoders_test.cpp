@@ -28,16 +28,10 @@ void write_file(const std::string& path, const Bytes& d) {
     f.write(reinterpret_cast<const char*>(d.data()), static_cast<std::streamsize>(d.size()));
 }
 
-Bytes read_file(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
 std::vector<Bytes> samples() {
     std::vector<Bytes> s = {{}, {'x'}, Bytes(5000, ' '), Bytes(20000, 0), random_bytes(30000, 1),
                             random_bytes(30000, 2, 3), mixed_bytes(120000, 3), mixed_bytes(7, 4)};
-    std::ifstream self("/proc/self/exe", std::ios::binary);
-    s.emplace_back((std::istreambuf_iterator<char>(self)), std::istreambuf_iterator<char>());
+    for (auto& file : real_files()) s.push_back(std::move(file.second));
     return s;
 }
 

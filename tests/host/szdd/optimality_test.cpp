@@ -155,6 +155,7 @@ TEST(SzddOptimality, LongestMatchesAgreeWithPlainSearch) {
             if (longest < 3) longest = 0;
             ASSERT_EQ(got[i], longest) << "position " << i << " of " << d.size();
         }
+        ASSERT_EQ(szdd::longest_matches(d.data(), d.size(), true), got) << "64-bit positions";
     }
 }
 

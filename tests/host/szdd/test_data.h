@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <dirent.h>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -57,6 +60,26 @@ inline Bytes mixed_bytes(std::size_t n, std::uint32_t seed) {
     }
     b.resize(n);
     return b;
+}
+
+inline Bytes read_file(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+// Real files: the test program itself and the product's payload data files.
+inline std::vector<std::pair<std::string, Bytes>> real_files() {
+    std::vector<std::pair<std::string, Bytes>> files;
+    files.emplace_back("test program", read_file("/proc/self/exe"));
+    if (DIR* dir = opendir(SZDD_PAYLOAD_DIR)) {
+        while (dirent* e = readdir(dir)) {
+            std::string path = std::string(SZDD_PAYLOAD_DIR) + "/" + e->d_name;
+            std::ifstream probe(path, std::ios::binary);
+            if (e->d_name[0] != '.' && probe && e->d_type == DT_REG) files.emplace_back(e->d_name, read_file(path));
+        }
+        closedir(dir);
+    }
+    return files;
 }
 
 }  // namespace szdd_test

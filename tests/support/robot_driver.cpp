@@ -73,7 +73,7 @@ void write_log(FILE* file, const robot::Robot& robot, const char* end)
 int main(int argc, char** argv)
 {
     apply_test_environment();
-    robot::Robot robot(0);
+    robot::Robot robot(GetCurrentProcessId()); // the program is added once started
     DWORD timeoutSeconds = 120;
     const char* logPath = nullptr;
     const char* screenshotPath = nullptr;

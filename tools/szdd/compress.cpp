@@ -25,6 +25,21 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <vector>
+
+// libstdc++ built without a thread model (MinGW's win32 variant before
+// GCC 13) has no std::thread; the codec then runs its slices one by one.
+#if !defined(SZDD_NO_THREADS) && defined(__GLIBCXX__) && !defined(_GLIBCXX_HAS_GTHREADS)
+#define SZDD_NO_THREADS
+#endif
+
+#ifndef SZDD_NO_THREADS
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#endif
 
 #if defined(__GNUC__)
 #define SZDD_ALWAYS_INLINE __attribute__((always_inline)) inline
@@ -77,10 +92,11 @@ inline std::size_t common_prefix(const std::uint8_t* a, const std::uint8_t* b, s
 template <typename Pos>
 class MatchFinder {
 public:
-    // Positions first..size-1 of h will be inserted. Small inputs get small
-    // tables: the fixed cost matters when many small files are packed.
-    MatchFinder(const std::uint8_t* h, std::size_t first, std::size_t size) : h_(h), size_(size) {
-        std::size_t count = size - first, bits = 8;
+    // h[0..size) is the buffer (padded by 8 readable bytes); `count`
+    // positions of it will be inserted. Small jobs get small tables: the
+    // fixed cost matters when many small files are packed.
+    MatchFinder(const std::uint8_t* h, std::size_t size, std::size_t count) : h_(h), size_(size) {
+        std::size_t bits = 8;
         while (bits < kMaxHashBits && (std::size_t(1) << bits) < count) ++bits;
         hash_shift_ = 32 - static_cast<unsigned>(bits);
         heads_.assign(std::size_t(1) << bits, kNoPos);
@@ -95,53 +111,63 @@ public:
     // Inserts position p and returns its longest match (length, distance);
     // length 0 when nothing reaches kMinMatch.
     SZDD_ALWAYS_INLINE void insert(Pos p, unsigned& best_len, unsigned& best_dist) {
-        best_len = 0;
-        best_dist = 0;
+        best_len = best_dist = 0;
         const std::size_t limit = std::min<std::size_t>(kMaxMatch, size_ - p);
         if (limit < kMinMatch) return;  // nothing can match here or later
 
-        const std::uint8_t* cur_bytes = h_ + p;
+        // Locals, so that stores into the tree need not reload the members.
+        const std::uint8_t* const h = h_;
+        Pos* const left = left_.data();
+        Pos* const right = right_.data();
+        const std::size_t mask = slot_mask_;
+        const std::uint8_t* const cur_bytes = h + p;
         Pos& head = heads_[hash(cur_bytes)];
         Pos cur = head;
         head = p;
-        Pos* smaller = &left_[p & slot_mask_];  // where the next key < p hangs
-        Pos* larger = &right_[p & slot_mask_];  // where the next key > p hangs
-        std::size_t len_smaller = 0, len_larger = 0;
+        Pos* smaller = &left[p & mask];  // where the next key < p hangs
+        Pos* larger = &right[p & mask];  // where the next key > p hangs
+        std::size_t len_smaller = 0, len_larger = 0, longest = 0;
+        Pos nearest = 0;
 
         for (;;) {
             if (p - cur > kWindowSize) {  // out of the window, or kNoPos
                 *smaller = *larger = kNoPos;
                 break;
             }
-            const std::uint8_t* cand = h_ + cur;
-            std::size_t len = common_prefix(cand, cur_bytes, std::min(len_smaller, len_larger), limit);
-            const bool longer = len > best_len;
-            best_dist = longer ? static_cast<unsigned>(p - cur) : best_dist;
-            best_len = longer ? static_cast<unsigned>(len) : best_len;
-            const std::size_t slot = cur & slot_mask_;
+            const std::uint8_t* cand = h + cur;
+            const std::size_t len = common_prefix(cand, cur_bytes, std::min(len_smaller, len_larger), limit);
+            const bool longer = len > longest;
+            nearest = longer ? cur : nearest;
+            longest = longer ? len : longest;
+            const std::size_t slot = cur & mask;
             if (len == limit) {  // same key: p takes over cur's children
-                *smaller = left_[slot];
-                *larger = right_[slot];
+                *smaller = left[slot];
+                *larger = right[slot];
                 break;
             }
             if (cand[len] < cur_bytes[len]) {
                 *smaller = cur;
-                smaller = &right_[slot];
-                cur = right_[slot];
+                smaller = &right[slot];
+                cur = right[slot];
                 len_smaller = len;
             } else {
                 *larger = cur;
-                larger = &left_[slot];
-                cur = left_[slot];
+                larger = &left[slot];
+                cur = left[slot];
                 len_larger = len;
             }
         }
-        if (best_len < kMinMatch) best_len = best_dist = 0;
+        if (longest >= kMinMatch) {
+            best_len = static_cast<unsigned>(longest);
+            best_dist = static_cast<unsigned>(p - nearest);
+        }
     }
 
 private:
     static constexpr Pos kNoPos = 0;  // positions start far above the window size
-    static constexpr std::size_t kMaxHashBits = 16;
+    // 2^14 heads (64 KiB) for at most 4097 live positions: few collisions,
+    // and together with the nodes the finder stays within the L2 cache.
+    static constexpr std::size_t kMaxHashBits = 14;
     // One slot more than the window would do; a power of two keeps it cheap.
     static constexpr std::size_t kMaxSlots = 2 * kWindowSize;
 
@@ -170,25 +196,71 @@ struct Matches {
     std::vector<std::uint16_t> dist;  // 1..4096 where len != 0
 };
 
+// The data is searched in slices of this length, each by its own finder
+// (on several threads when the machine has them). A slice's finder first
+// takes in the 4096 positions before the slice, which is as far back as a
+// reference reaches, so the lengths found are exact all the same. Slices
+// depend on nothing but the input, so neither does the output.
+constexpr std::size_t kSlice = std::size_t(1) << 20;
+
+// Finds the matches for data offsets [from, to).
 template <typename Pos>
-void run_finder(const std::vector<std::uint8_t>& h, std::size_t size, Matches& m) {
-    // The initial blanks go into the tree first, so that the data can refer
-    // to them. Of the positions whose next 18 bytes are all blanks only the
-    // newest would stay in the tree (an equal key replaces the older one),
-    // so the blank run starts at the last of them.
-    const std::size_t first = kDataStart - kMaxMatch;
-    const std::size_t end = kDataStart + size;
-    MatchFinder<Pos> finder(h.data(), first, end);
+void find_in_slice(const std::vector<std::uint8_t>& h, std::size_t size, std::size_t from,
+                   std::size_t to, Matches& m) {
+    // Positions from kDataStart - 18 on come before the data: the blanks, so
+    // that the data can refer to them. Of the positions whose next 18 bytes
+    // are all blanks only the newest would stay in the tree (an equal key
+    // replaces the older one), so the blanks start at the last of them.
+    const std::size_t first = std::max(kDataStart - kMaxMatch, kDataStart + from - kWindowSize);
+    MatchFinder<Pos> finder(h.data(), kDataStart + size, kDataStart + to - first);
     unsigned len, dist;
-    for (std::size_t p = first; p < kDataStart; ++p) finder.insert(static_cast<Pos>(p), len, dist);
-    for (std::size_t i = 0; i < size; ++i) {
+    for (std::size_t p = first; p < kDataStart + from; ++p) finder.insert(static_cast<Pos>(p), len, dist);
+    for (std::size_t i = from; i < to; ++i) {
         finder.insert(static_cast<Pos>(kDataStart + i), len, dist);
         m.len[i] = static_cast<std::uint8_t>(len);
         m.dist[i] = static_cast<std::uint16_t>(dist);
     }
 }
 
-Matches find_matches(const std::uint8_t* data, std::size_t size, bool wide = false) {
+template <typename Pos>
+void find_all(const std::vector<std::uint8_t>& h, std::size_t size, std::size_t slice, Matches& m) {
+    const std::size_t slices = (size + slice - 1) / slice;
+    auto search = [&](std::size_t k) {
+        find_in_slice<Pos>(h, size, k * slice, std::min(size, (k + 1) * slice), m);
+    };
+#ifndef SZDD_NO_THREADS
+    const std::size_t threads = std::min<std::size_t>(slices, std::thread::hardware_concurrency());
+    if (threads > 1) {
+        std::atomic<std::size_t> next{0};
+        std::mutex mutex;
+        std::exception_ptr failure;
+        auto worker = [&] {
+            try {
+                for (std::size_t k; (k = next++) < slices;) search(k);
+            } catch (...) {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (!failure) failure = std::current_exception();
+            }
+        };
+        std::vector<std::thread> pool;
+        for (std::size_t t = 1; t < threads; ++t) {
+            try {
+                pool.emplace_back(worker);
+            } catch (const std::system_error&) {
+                break;  // fewer threads then; this one does the rest
+            }
+        }
+        worker();
+        for (auto& t : pool) t.join();
+        if (failure) std::rethrow_exception(failure);
+        return;
+    }
+#endif
+    for (std::size_t k = 0; k < slices; ++k) search(k);
+}
+
+Matches find_matches(const std::uint8_t* data, std::size_t size, bool wide = false,
+                     std::size_t slice = kSlice) {
     // The blanks, the data, and padding for the word-wise compares.
     std::vector<std::uint8_t> h(kDataStart + size + 8, ' ');
     for (std::size_t i = 0; i < size; ++i) h[kDataStart + i] = data[i];
@@ -197,9 +269,9 @@ Matches find_matches(const std::uint8_t* data, std::size_t size, bool wide = fal
     m.len.assign(size, 0);
     m.dist.assign(size, 0);
     if (!wide && kDataStart + size < 0xFFFFFFFFu)
-        run_finder<std::uint32_t>(h, size, m);
+        find_all<std::uint32_t>(h, size, slice, m);
     else
-        run_finder<std::uint64_t>(h, size, m);
+        find_all<std::uint64_t>(h, size, slice, m);
     return m;
 }
 
@@ -290,8 +362,9 @@ private:
 
 }  // namespace
 
-std::vector<std::uint8_t> longest_matches(const std::uint8_t* data, std::size_t size, bool wide) {
-    return find_matches(data, size, wide).len;
+std::vector<std::uint8_t> longest_matches(const std::uint8_t* data, std::size_t size, bool wide,
+                                          std::size_t slice) {
+    return find_matches(data, size, wide, slice ? slice : kSlice).len;
 }
 
 std::vector<std::uint8_t> compress(const std::uint8_t* data, std::size_t size, Parse parse) {

@@ -53,9 +53,10 @@ const char* describe(Status status);
 
 // For every position i of data, the longest reference (3..18 bytes, 0 when
 // none reaches 3) that a stream could use there, given that the window holds
-// the blanks it starts with and data[0..i). Exposed for tests; wide = true
-// forces the 64-bit positions otherwise used only for inputs near 4 GiB.
+// the blanks it starts with and data[0..i). Exposed for tests: `wide` forces
+// the 64-bit positions otherwise used only for inputs near 4 GiB, and a
+// non-zero `slice` sets the length of the independently searched slices.
 std::vector<std::uint8_t> longest_matches(const std::uint8_t* data, std::size_t size,
-                                          bool wide = false);
+                                          bool wide = false, std::size_t slice = 0);
 
 }  // namespace szdd

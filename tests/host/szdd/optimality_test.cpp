@@ -156,6 +156,9 @@ TEST(SzddOptimality, LongestMatchesAgreeWithPlainSearch) {
             ASSERT_EQ(got[i], longest) << "position " << i << " of " << d.size();
         }
         ASSERT_EQ(szdd::longest_matches(d.data(), d.size(), true), got) << "64-bit positions";
+        // Slices searched apart, some shorter than the window.
+        for (std::size_t slice : {5000, 3000, 777})
+            ASSERT_EQ(szdd::longest_matches(d.data(), d.size(), false, slice), got) << "slices of " << slice;
     }
 }
 

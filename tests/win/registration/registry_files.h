@@ -39,3 +39,12 @@ bool remove_file(const std::string& path);
 std::string windows_directory();
 // SHGetFolderPathA without creating anything; empty when the shell fails.
 std::string shell_folder(int csidl);
+
+// What Wine's own uninstaller prints for "--list": one line per installed
+// program, "key|||display name".
+std::string uninstaller_list();
+// How often part occurs in text.
+size_t count_of(const std::string& text, const std::string& part);
+// Copies a link as LINK_OUTPUT\name (the folder named by that environment
+// variable) for check_links.sh, which reads it with lnkinfo.
+bool keep_for_lnkinfo(const std::string& link, const char* name);

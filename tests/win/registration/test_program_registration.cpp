@@ -44,49 +44,6 @@ std::string system_text(DWORD error)
     return result;
 }
 
-// The lines that Wine's own uninstaller prints for the installed programs.
-std::string uninstaller_list()
-{
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
-    HANDLE readEnd, writeEnd;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-        return "(no pipe)";
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process;
-    char commandLine[] = "uninstaller.exe --list";
-    BOOL started = CreateProcessA(NULL, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup,
-                                  &process);
-    CloseHandle(writeEnd);
-    std::string output;
-    if (started) {
-        char block[1024];
-        DWORD got;
-        while (ReadFile(readEnd, block, sizeof block, &got, NULL) && got != 0)
-            output.append(block, got);
-        WaitForSingleObject(process.hProcess, 30000);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    } else {
-        output = "(uninstaller.exe did not start)";
-    }
-    CloseHandle(readEnd);
-    return output;
-}
-
-size_t count_of(const std::string& text, const std::string& part)
-{
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
 class ProgramRegistration : public testing::Test {
 protected:
     void SetUp() override

@@ -71,17 +71,6 @@ protected:
     std::string localAppData_, appDataQuickLaunch_;
 };
 
-// Copies a link for check_links.sh, which runs lnkinfo on it.
-void keep_for_lnkinfo(const std::string& link, const char* name)
-{
-    char output[MAX_PATH];
-    if (!GetEnvironmentVariableA("LINK_OUTPUT", output, MAX_PATH))
-        return;
-    make_folders(output);
-    std::string copy = std::string(output) + "\\" + name;
-    EXPECT_TRUE(CopyFileA(link.c_str(), copy.c_str(), FALSE)) << copy;
-}
-
 TEST_F(Shortcuts, MakesStartMenuDesktopAndQuickLaunchLinks)
 {
     create_shortcuts();
@@ -98,9 +87,9 @@ TEST_F(Shortcuts, MakesStartMenuDesktopAndQuickLaunchLinks)
     // Only opened, never created.
     EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, kMapGroups));
 
-    keep_for_lnkinfo(startMenu_, "startmenu.lnk");
-    keep_for_lnkinfo(desktop_, "desktop.lnk");
-    keep_for_lnkinfo(appDataQuickLaunch_, "quicklaunch.lnk");
+    EXPECT_TRUE(keep_for_lnkinfo(startMenu_, "startmenu.lnk"));
+    EXPECT_TRUE(keep_for_lnkinfo(desktop_, "desktop.lnk"));
+    EXPECT_TRUE(keep_for_lnkinfo(appDataQuickLaunch_, "quicklaunch.lnk"));
 }
 
 TEST_F(Shortcuts, MissingPerUserFoldersFallBackToAllUsers)

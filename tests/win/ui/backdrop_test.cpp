@@ -297,6 +297,15 @@ TEST_F(BackdropTest, PaintingLeavesNoGdiObjectBehind)
     EXPECT_EQ(count_gdi_objects(), before) << "brush or fonts leaked";
 }
 
+TEST_F(BackdropTest, DeviceContextThatCannotMeasureTextDoesNotHang)
+{
+    // No text width means no step along a row: the pattern is left out
+    // instead of looping for ever. The test's timeout catches a hang.
+    DWORD start = GetTickCount();
+    EXPECT_EQ(erase(NULL), 1);
+    EXPECT_LT(GetTickCount() - start, 5000u);
+}
+
 TEST_F(BackdropTest, Screenshot)
 {
     // Let the window paint itself on the screen, then keep a picture of it.

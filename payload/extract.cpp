@@ -73,6 +73,16 @@ LONG expected_length(HANDLE source)
     return length;
 }
 
+// CREATE_ALWAYS over an existing file should give it the attributes asked
+// for, but some file systems (Wine's among them) keep the old ones; the
+// read-only mark of a rewritten entry must not get lost that way.
+void keep_read_only(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(path, attributes | FILE_ATTRIBUTE_READONLY);
+}
+
 } // namespace
 
 int write_whole(HANDLE file, const void* bytes, DWORD count)
@@ -103,6 +113,8 @@ int raw_install(UINT id, const char* folder, const char* name, int readOnly)
         return 0;
     int written = write_whole(file, resource.bytes(), resource.size());
     CloseHandle(file);
+    if (readOnly)
+        keep_read_only(path);
     return written;
 }
 

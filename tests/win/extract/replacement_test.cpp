@@ -1,0 +1,195 @@
+// Main program replacement: version rules with real versioned programs, a
+// copy held by another process, an image that never comes free, a move that
+// fails, and a first installation.
+#include <gtest/gtest.h>
+
+#include "payload/catalogue.h"
+#include "payload/replace.h"
+#include "tests/support/benchutil.h"
+#include "tests/support/robot.h"
+#include "tests/win/extract/fixtures.h"
+
+namespace {
+
+const UINT kMainProgram = kPayloadCatalogue[kMainProgramEntry].id;
+
+class Replacement : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        folder_ = fresh_folder(name);
+        temp_ = fresh_folder(std::string(name) + "-temp") + "\\";
+        robot_.start();
+    }
+    void TearDown() override { robot_.stop(); }
+
+    std::string main_program() const { return folder_ + "\\Veltranox.exe"; }
+    std::string image() const { return folder_ + "\\image.tmp"; }
+
+    // Puts a copy of a version probe in place of the installed program.
+    std::string install_probe(const char* probe)
+    {
+        std::string bytes = read_file(sibling_path(probe));
+        EXPECT_FALSE(bytes.empty()) << probe;
+        EXPECT_TRUE(write_file(main_program(), bytes));
+        return bytes;
+    }
+
+    void expect_replaced()
+    {
+        EXPECT_EQ(expected_file(kMainProgram), read_file(main_program()));
+        EXPECT_FALSE(file_exists(image()));
+        EXPECT_FALSE(file_exists(temp_ + "data.tmp"));
+    }
+
+    std::string folder_;
+    std::string temp_;
+    robot::Robot robot_;
+};
+
+TEST_F(Replacement, VersionQueryReadsFirstNumberAndLeastSignificantDword)
+{
+    DWORD major = 7, least = 7;
+    EXPECT_EQ(1, file_version_query(sibling_path("version_1_9_0_0.exe").c_str(), &major, &least));
+    EXPECT_EQ(1u, major);
+    EXPECT_EQ(0u, least);
+    EXPECT_EQ(1, file_version_query(sibling_path("version_1_0_1_0.exe").c_str(), &major, &least));
+    EXPECT_EQ(1u, major);
+    EXPECT_EQ(0x10000u, least);
+    EXPECT_EQ(1, file_version_query(sibling_path("version_0_9_9_9.exe").c_str(), &major, &least));
+    EXPECT_EQ(0u, major);
+    EXPECT_EQ(0x90009u, least);
+
+    major = least = 7;
+    EXPECT_EQ(0, file_version_query(sibling_path("hold_file.exe").c_str(), &major, &least));
+    EXPECT_EQ(0u, major);
+    EXPECT_EQ(0u, least);
+    major = least = 7;
+    EXPECT_EQ(0, file_version_query("C:\\extract-tests\\absent.exe", &major, &least));
+    EXPECT_EQ(0u, major);
+    EXPECT_EQ(0u, least);
+}
+
+TEST_F(Replacement, NewerInstalledCopiesAreKeptOlderOnesReplaced)
+{
+    struct Case {
+        const char* probe;
+        int result;
+    };
+    const Case cases[] = {
+        {"version_2_0_0_0.exe", kNewerInstalled},
+        {"version_1_0_0_2.exe", kNewerInstalled},
+        {"version_1_0_1_0.exe", kNewerInstalled},
+        {"version_1_0_0_1.exe", kReplaced},
+        {"version_1_9_0_0.exe", kReplaced}, // the second number takes no part
+        {"version_0_9_9_9.exe", kReplaced},
+        {"hold_file.exe", kReplaced},       // no version block at all
+    };
+    SetupScope scope(folder_, temp_);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.probe);
+        std::string old = install_probe(c.probe);
+        // Read-only copies are no obstacle either way.
+        SetFileAttributesA(main_program().c_str(), FILE_ATTRIBUTE_READONLY);
+        EXPECT_EQ(c.result, main_program_replacement());
+        if (c.result == kNewerInstalled) {
+            EXPECT_EQ(old, read_file(main_program()));
+            EXPECT_FALSE(file_exists(image()));
+            SetFileAttributesA(main_program().c_str(), FILE_ATTRIBUTE_NORMAL);
+        } else {
+            expect_replaced();
+        }
+    }
+    EXPECT_EQ(0u, robot_.notice_count());
+}
+
+TEST_F(Replacement, FirstInstallationWaitsOnlyForTheMissingOldCopy)
+{
+    SetupScope scope(folder_, temp_);
+    DWORD start = now_ms();
+    EXPECT_EQ(kReplaced, main_program_replacement());
+    DWORD spent = now_ms() - start;
+    expect_replaced();
+    // Ten delete attempts on the missing old copy and one image wait.
+    EXPECT_GE(spent, 550u);
+    EXPECT_LT(spent, 3000u);
+    EXPECT_EQ(0u, robot_.notice_count());
+}
+
+TEST_F(Replacement, CopyInUseIsWaitedForOnce)
+{
+    SetupScope scope(folder_, temp_);
+    std::string old = install_probe("version_0_9_9_9.exe");
+
+    // Held for longer than the wait: in use, nothing touched.
+    HANDLE holder = start_holder(main_program(), 5000, false, false);
+    ASSERT_NE(nullptr, holder);
+    DWORD start = now_ms();
+    EXPECT_EQ(kMainProgramInUse, main_program_replacement());
+    DWORD spent = now_ms() - start;
+    EXPECT_GE(spent, 2900u);
+    EXPECT_LT(spent, 4900u);
+    EXPECT_FALSE(file_exists(image()));
+    EXPECT_EQ(0, finish_holder(holder));
+    EXPECT_EQ(old, read_file(main_program()));
+
+    // Let go within the wait: replaced like any other copy.
+    holder = start_holder(main_program(), 1000, false, false);
+    ASSERT_NE(nullptr, holder);
+    EXPECT_EQ(kReplaced, main_program_replacement());
+    EXPECT_EQ(0, finish_holder(holder));
+    expect_replaced();
+    EXPECT_EQ(0u, robot_.notice_count());
+}
+
+TEST_F(Replacement, ImageThatNeverComesFreeIsGivenUpAndDeleted)
+{
+    SetupScope scope(folder_, temp_);
+    std::string old = install_probe("version_1_0_0_1.exe");
+    // A "scanner" that seizes image.tmp the moment the expansion lets go
+    // and keeps it (allowing deletion) for longer than the wait.
+    HANDLE holder = start_holder(image(), 6000, true, true);
+    ASSERT_NE(nullptr, holder);
+    DWORD start = now_ms();
+    EXPECT_EQ(kReplacementFailed, main_program_replacement());
+    DWORD spent = now_ms() - start;
+    EXPECT_TRUE(holder_has_file(0));
+    EXPECT_GE(spent, 3250u);
+    EXPECT_LT(spent, 6000u);
+    ASSERT_EQ(1u, robot_.notice_count());
+    EXPECT_EQ("ERROR 28", robot_.notices()[0].caption);
+    EXPECT_EQ(old, read_file(main_program()));
+    EXPECT_EQ(0, finish_holder(holder));
+    EXPECT_FALSE(file_exists(image()));
+}
+
+TEST_F(Replacement, FailedMoveIsReportedAndTheImageDeleted)
+{
+    SetupScope scope(folder_, temp_);
+    // An old "program" that cannot be opened as a file nor deleted: a
+    // folder with something in it.
+    ASSERT_TRUE(CreateDirectoryA(main_program().c_str(), nullptr));
+    ASSERT_TRUE(write_file(main_program() + "\\inside.txt", "x"));
+
+    EXPECT_EQ(kReplacementFailed, main_program_replacement());
+    ASSERT_EQ(1u, robot_.notice_count());
+    robot::Notice notice = robot_.notices()[0];
+    EXPECT_EQ("ERROR 37", notice.caption);
+    EXPECT_FALSE(notice.text.empty());
+    EXPECT_FALSE(file_exists(image()));
+    EXPECT_TRUE(file_exists(main_program() + "\\inside.txt"));
+}
+
+TEST_F(Replacement, UnwritableTempFolderFailsWithItsReason)
+{
+    SetupScope scope(folder_, "C:\\extract-tests\\no-such-temp\\");
+    std::string old = install_probe("version_0_9_9_9.exe");
+    EXPECT_EQ(kReplacementFailed, main_program_replacement());
+    ASSERT_EQ(1u, robot_.notice_count());
+    EXPECT_EQ("ERROR 34", robot_.notices()[0].caption);
+    EXPECT_EQ(old, read_file(main_program()));
+    EXPECT_FALSE(file_exists(image()));
+}
+
+} // namespace

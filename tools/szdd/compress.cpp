@@ -201,7 +201,7 @@ struct Matches {
 // takes in the 4096 positions before the slice, which is as far back as a
 // reference reaches, so the lengths found are exact all the same. Slices
 // depend on nothing but the input, so neither does the output.
-constexpr std::size_t kSlice = std::size_t(1) << 20;
+constexpr std::size_t kSlice = std::size_t(1) << 18;  // 256 KiB: 1.6% spent on the warm-up
 
 // Finds the matches for data offsets [from, to).
 template <typename Pos>

@@ -13,7 +13,9 @@
 // is D + ceil(I / 8) bytes (the last, partial group still needs its whole
 // flag byte) = ceil((8D + I) / 8) = ceil(bits / 8). ceil is monotone, so a
 // parse with the fewest bits also has the fewest bytes: minimising bits is
-// exact, rounding included.
+// exact, rounding included. Items cover the data exactly: no reference runs
+// past the end (decoders stop at the expanded length, but not all of them
+// are careful about it).
 //
 // Since the cost does not depend on the length, and a match of length m
 // also offers every length 3..m at the same distance, the parse only needs
@@ -285,8 +287,9 @@ Matches find_matches(const std::uint8_t* data, std::size_t size, bool wide = fal
 // branches (the obvious loop over 3..m(i) mispredicts heavily).
 void optimal_parse(Matches& m) {
     const std::size_t n = m.len.size();
-    // Costs modulo 2^16 are enough to retrace the path: cost(i) and the cost
-    // at the end of an item starting at i differ by 9 or 17.
+    // Costs modulo 2^16 are enough to retrace the path: costs at most 18
+    // positions apart differ by less than 200 (cost(j) <= cost(j+1) + 9,
+    // and cost(j+1) <= cost(j) + 1), so equal residues mean equal costs.
     std::vector<std::uint16_t> cost16(n + 1);
     // span[t][j % 32] = min cost(j .. j + 2^t - 1); positions past the end
     // read as unreachable.

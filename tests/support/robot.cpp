@@ -260,14 +260,14 @@ bool wait_window_gone(HWND window, DWORD timeoutMs)
 
 // ---------------------------------------------------------------- rules
 
-bool parse_rule(const std::string& spec, Action action, Rule* rule)
+bool parse_rule(const std::string& pattern, Action action, Rule* rule)
 {
     *rule = Rule();
     rule->action = action;
-    std::string match = spec;
+    std::string match = pattern;
     if (action == Action::Press || action == Action::SetText) {
-        // SPEC:BUTTON, or SPEC:CONTROL=TEXT for SetText; the text may hold
-        // colons, the spec's caption may too (in quotes).
+        // MATCH:BUTTON, or MATCH:CONTROL=TEXT for SetText; the text may hold
+        // colons, the pattern's caption may too (in quotes).
         size_t end = 0;
         if (!match.empty() && match[0] == '"') {
             end = match.find('"', 1);

@@ -56,11 +56,11 @@ struct Rule {
     DWORD delayMs = 0;         // wait this long after the dialog was first seen
 };
 
-// A rule in the driver's command-line form: "SPEC:BUTTON" where SPEC is a
+// A rule in the driver's command-line form: "MATCH:BUTTON" where MATCH is a
 // comma-separated list of control ids, !id for a control that must be
 // missing, or "caption" in quotes, e.g. "1002:1" or "1000,!1002:2".
-// Returns false for a malformed spec.
-bool parse_rule(const std::string& spec, Action action, Rule* rule);
+// Returns false for a malformed pattern.
+bool parse_rule(const std::string& pattern, Action action, Rule* rule);
 
 class Robot {
 public:

@@ -2,10 +2,10 @@
 // and writes down every message box and the exit code.
 //
 // usage: robot-driver.exe [options] PROGRAM [ARGS...]
-//   --press SPEC:BUTTON      when a dialog matching SPEC appears, press BUTTON
-//   --enter SPEC             ... send it Enter (to its focused control)
-//   --escape SPEC            ... send it Escape
-//   --set SPEC:CONTROL=TEXT  ... set CONTROL's text (before later rules)
+//   --press MATCH:BUTTON      when a dialog matching MATCH appears, press BUTTON
+//   --enter MATCH             ... send it Enter (to its focused control)
+//   --escape MATCH            ... send it Escape
+//   --set MATCH:CONTROL=TEXT  ... set CONTROL's text (before later rules)
 //   --once                   the rule given next fires only once
 //   --delay MS               the rule given next waits MS after the dialog
 //                            appeared
@@ -19,7 +19,7 @@
 //   --screenshot FILE        a BMP of the screen when the timeout hits
 //   --env NAME=VALUE         environment of the program
 //   --cwd FOLDER             current folder of the program
-// SPEC: comma-separated control ids that the dialog has, !id for one it
+// MATCH: comma-separated control ids that the dialog has, !id for one it
 // lacks, "caption" for its caption: "1002", "1000,!1002", "\"Browse\"".
 // Exit code: the program's; 124 when it was ended at the timeout; 125 when
 // it could not be started or the command line is wrong.

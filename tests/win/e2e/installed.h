@@ -1,0 +1,71 @@
+// What an installation left behind, checked from outside the setup
+// program: the files against the payload the build packed, the registry
+// values, the links and the uninstall list.
+#pragma once
+#include <windows.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+namespace e2e {
+
+extern const char kInstallFolder[];   // the proposal on a fresh machine
+extern const char kSettingsKey[];     // HKCU
+extern const char kMachineKey[];      // HKLM
+extern const char kAppPathsKey[];     // HKLM
+extern const char kUninstallKey[];    // HKLM
+extern const char kUninstallListEntry[];
+extern const char kLaunchRecord[];    // written by the launch probe
+
+// The bytes each payload id installs, read from a build's
+// payload_sources.txt ("id form stored<TAB>source" a line, Unix paths
+// reached through drive Z:). The file named by environment variable
+// `variable` (a Windows path).
+class Payload {
+public:
+    bool load(const char* variable);
+    const std::string& bytes(int id) const;
+    std::string error;
+
+private:
+    std::map<int, std::string> files_;
+};
+
+// The names in a folder (not . and ..), exact case; empty when missing.
+std::set<std::string> names_in(const std::string& folder);
+bool folder_exists(const std::string& path);
+DWORD attributes_of(const std::string& path);
+// Removes a folder and everything in it (read-only files too).
+void remove_tree(const std::string& folder);
+std::string temp_folder();
+
+// Every catalogued file in its place, byte for byte, read-only exactly
+// where the catalogue says; the install folder holds nothing else but
+// `extra`; no "data.tmp" in the temp folder. The uninstaller is expected in
+// `uninstallerFolder` (and not in the other of the two folders).
+void expect_installation(const Payload& payload, const std::string& folder,
+                         const std::string& uninstallerFolder,
+                         const std::set<std::string>& extra = {});
+
+// Registry expectations: a REG_SZ stored with its terminating zero, a
+// REG_DWORD, or no such value.
+void expect_string(HKEY root, const std::string& key, const char* name, const std::string& text);
+void expect_dword(HKEY root, const std::string& key, const char* name, DWORD value);
+void expect_no_value(HKEY root, const std::string& key, const char* name);
+
+// The three links' paths: Start menu, desktop, Quick Launch (below the
+// local application data folder).
+std::string start_menu_link();
+std::string desktop_link();
+std::string quick_launch_link();
+// A browser would have made the Quick Launch folder; the setup program
+// makes no folder for its links.
+bool make_quick_launch_folder();
+
+// How the launch probe was started: "current folder\r\nshow\r\nown path\r\n",
+// once its record appears in `folder` (empty when it did not within
+// timeoutMs).
+std::string wait_for_launch_record(const std::string& folder, DWORD timeoutMs);
+
+} // namespace e2e

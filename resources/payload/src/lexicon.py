@@ -31,8 +31,8 @@ bucket.bin (word lookup and suggestions within one edit)
       b runs from table[b] to table[b + 1]. A word is filed by the FNV-1a
       hash of its lower-case text: u8 length, the text, u16 word index.
     slip table and entries: the same for every one-letter deletion of the
-      words of seven letters or more: u16 word index, u8 position of the
-      deleted letter. A misspelt word, or any of its one-letter deletions,
+      words of ten letters or more: u8 length, the shortened text, u16 word
+      index, u8 position of the deleted letter. A misspelt word, or any of its one-letter deletions,
       finds its candidates there.
 
 thes.bin
@@ -372,7 +372,7 @@ def hash_table(items, bucket_count):
     return bytes(table), bytes(entries)
 
 
-def buckets(ordered, word_buckets=4096, slip_buckets=4096, shortest=7):
+def buckets(ordered, word_buckets=4096, slip_buckets=4096, shortest=10):
     words = []
     slips = []
     for number, word in enumerate(ordered):
@@ -386,7 +386,8 @@ def buckets(ordered, word_buckets=4096, slip_buckets=4096, shortest=7):
             shorter = w[:i] + w[i + 1:]
             if shorter not in seen:
                 seen.add(shorter)
-                slips.append((shorter, struct.pack("<HB", number, i)))
+                key = shorter.encode("cp1252")
+                slips.append((shorter, bytes([len(key)]) + key + struct.pack("<HB", number, i)))
     word_table, word_entries = hash_table(words, word_buckets)
     slip_table, slip_entries = hash_table(slips, slip_buckets)
     header_size = 44

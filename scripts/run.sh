@@ -6,14 +6,15 @@
 # therefore finds the first run's installation, as on a real machine.
 # With a working X display (DISPLAY), the program is shown there for you to
 # click through. Without one it runs on a private Xvfb, walked by
-# robot-driver.exe: Install in the location dialog, Accept in the licence
-# dialog, OK in every message box; the boxes it met are listed at the end,
-# and a screenshot is kept if it hangs (RUN_TIMEOUT seconds, default 300).
+# setup-walk.exe down the default path (Install, Accept, OK in every message
+# box): a screenshot of each screen goes to BUILD_DIR/screens/run-*.png, the
+# started program is closed, and a summary of what was installed and
+# registered is printed (RUN_TIMEOUT seconds at most, default 300).
 set -uo pipefail
 B=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
 here=$(cd "$(dirname "$0")/.." && pwd)
 setup_exe=$B/VeltranoxSetup.exe
-driver_exe=$B/win/tests/support/robot-driver.exe
+walk_exe=$B/win/tests/win/e2e/setup-walk.exe
 [ -f "$setup_exe" ] || { echo "run: no $setup_exe (make setup first)" >&2; exit 2; }
 
 export WINEPREFIX=$B/run-prefix WINEDEBUG=${WINEDEBUG:--all}
@@ -24,6 +25,12 @@ if [ ! -f "$WINEPREFIX/.bench-ready" ]; then
   # prefix's Desktop and Start menu folders inside the prefix.
   bash "$here/tests/support/wine-template.sh" "$WINEPREFIX" >&2 || exit 2
 fi
+# A browser would have made the Quick Launch folder; the setup program
+# makes no folder for its links.
+for appdata in "$WINEPREFIX"/drive_c/users/*/AppData/Local; do
+  case "$appdata" in */Public/*) continue ;; esac
+  mkdir -p "$appdata/Microsoft/Internet Explorer/Quick Launch"
+done
 
 xvfb_pid=""
 cleanup() {
@@ -42,9 +49,12 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exit $?
 fi
 
-[ -f "$driver_exe" ] || cmake --build "$B/win" --target robot-driver >&2 || exit 2
+[ -f "$walk_exe" ] || cmake --build "$B/win" --target setup-walk >&2 || exit 2
 log_dir=$B/run-log
-mkdir -p "$log_dir"
+shots=$log_dir/shots
+screens=$B/screens
+rm -rf "$shots"
+mkdir -p "$shots" "$screens"
 Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$log_dir/xvfb.display" \
   2>"$log_dir/xvfb.log" &
 xvfb_pid=$!
@@ -60,16 +70,25 @@ export DISPLAY=:$n
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
 echo "run: no display; the robot walks the setup program on Xvfb $DISPLAY" >&2
-rm -f "$log_dir/hang.bmp"
 cd "$B" || exit 2
-wine "$driver_exe" --log "$(winepath -w "$log_dir/run.log" 2>/dev/null)" \
-  --screenshot "$(winepath -w "$log_dir/hang.bmp" 2>/dev/null)" \
-  --timeout "${RUN_TIMEOUT:-300}" --answer-boxes \
-  --press 1002:1 --press '1000,!1002:1' "$setup_exe"
+wine "$walk_exe" --shots "$(winepath -w "$shots" 2>/dev/null)" \
+  --timeout "${RUN_TIMEOUT:-300}" "$setup_exe"
 rc=$?
+echo "Uninstall list (Wine's uninstaller --list):"
+wine uninstaller --list 2>/dev/null | tr -d '\r' | sed 's/^/  /'
+
+# The screens, as PNG files.
+rm -f "$screens"/run-*.png
+for bmp in "$shots"/*.bmp; do
+  [ -f "$bmp" ] || continue
+  png=$screens/run-$(basename "${bmp%.bmp}").png
+  convert "$bmp" "$png" 2>/dev/null || cp "$bmp" "${png%.png}.bmp"
+done
+echo "Screens: $(cd "$screens" && ls run-* 2>/dev/null | tr '\n' ' ')(in $screens)"
 case $rc in
-  124) echo "run: the setup program hung; screen: $log_dir/hang.bmp" >&2 ;;
+  0) echo "run: the setup program exited with 0" >&2 ;;
+  124) echo "run: the setup program hung and was ended" >&2 ;;
   125) echo "run: the setup program could not be started" >&2 ;;
-  *) echo "run: the setup program exited with $rc (record: $log_dir/run.log)" >&2 ;;
+  *) echo "run: exit code $rc" >&2 ;;
 esac
 exit $rc

@@ -28,15 +28,29 @@ bool child_shows(HWND window, const char* text)
     return false;
 }
 
+// True once the backdrop's light title text is on screen: some pixel of
+// the row through its letters is near white.
+bool backdrop_title_painted()
+{
+    HDC screen = GetDC(nullptr);
+    bool painted = false;
+    for (int x = 12; x < 400 && !painted; ++x) {
+        COLORREF pixel = GetPixel(screen, x, 40);
+        painted = pixel != CLR_INVALID && GetRValue(pixel) > 200 && GetGValue(pixel) > 200;
+    }
+    ReleaseDC(nullptr, screen);
+    return painted;
+}
+
 class Screenshots {
 public:
     explicit Screenshots(const std::string& folder) : folder_(folder) {}
 
-    void take(const char* name, WalkRecord* record)
+    void take(const char* name, WalkRecord* record, DWORD graceMs = kPaintGraceMs)
     {
         if (folder_.empty())
             return;
-        Sleep(kPaintGraceMs);
+        Sleep(graceMs);
         char path[MAX_PATH];
         wsprintfA(path, "%s\\%d-%s.bmp", folder_.c_str(), ++count_, name);
         if (robot::save_screenshot(nullptr, path))
@@ -98,7 +112,11 @@ WalkRecord walk_setup(const std::string& commandLine, const WalkPlan& plan, cons
                 continue;
             if (!backdropSeen && robot::class_name(window) == kBackdropClass) {
                 backdropSeen = true;
-                screenshots.take("backdrop", &record);
+                // As soon as it is painted, before the location dialog
+                // covers part of it.
+                if (!plan.screenshotFolder.empty())
+                    robot::wait_until(backdrop_title_painted, 500, 2);
+                screenshots.take("backdrop", &record, 0);
                 continue;
             }
             if (!robot::is_dialog(window) || robot::is_message_box(window))

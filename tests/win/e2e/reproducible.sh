@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Two builds of the same sources in different folders give the same setup
+# program, bit for bit: no time, no path and no build folder is baked in.
+#
+# usage: reproducible.sh SOURCE_DIR REFERENCE_EXE SZDD_TOOL WORK_DIR
+#   Copies the sources (what git tracks plus new files it does not ignore;
+#   the whole folder but build trees when there is no git) to
+#   WORK_DIR/src-<n>, a path of another length, configures it into
+#   WORK_DIR/win and builds only the setup program, then compares it with
+#   REFERENCE_EXE, the program of the tree this test belongs to.
+set -uo pipefail
+src=${1:?source dir} reference=${2:?reference exe} szdd=${3:?szdd tool} work=${4:?work dir}
+[ -f "$reference" ] || { echo "no reference program $reference" >&2; exit 2; }
+
+rm -rf "$work"
+copy=$work/src-copy-$$
+mkdir -p "$copy" || exit 2
+if git -C "$src" rev-parse --git-dir >/dev/null 2>&1; then
+  (cd "$src" && git ls-files -z --cached --others --exclude-standard |
+     tar --null --ignore-failed-read -T - -cf -) | (cd "$copy" && tar -xf -) || exit 2
+else
+  (cd "$src" && tar --exclude='./build*' --exclude=./Testing -cf - .) | (cd "$copy" && tar -xf -) ||
+    exit 2
+fi
+
+log=$work/build.log
+output=$work/out
+echo "building the setup program again from $copy" >&2
+if ! cmake -S "$copy" -B "$work/win" -DCMAKE_BUILD_TYPE=Release \
+       -DCMAKE_TOOLCHAIN_FILE="$copy/cmake/mingw-i686.cmake" -DSZDD_TOOL="$szdd" \
+       -DSETUP_OUTPUT_DIR="$output" >"$log" 2>&1 ||
+   ! cmake --build "$work/win" --target VeltranoxSetup -j"${JOBS:-2}" >>"$log" 2>&1; then
+  tail -30 "$log" >&2
+  echo "the second build failed (log: $log)" >&2
+  exit 1
+fi
+second=$output/VeltranoxSetup.exe
+if cmp -s "$reference" "$second"; then
+  echo "identical: $(stat -c %s "$reference") bytes, sha256 $(sha256sum <"$reference" | cut -c1-16)..."
+  rm -rf "$work"
+  exit 0
+fi
+echo "the two builds differ:" >&2
+echo "  $reference ($(stat -c %s "$reference") bytes)" >&2
+echo "  $second ($(stat -c %s "$second") bytes)" >&2
+cmp -l "$reference" "$second" | head -20 >&2
+echo "first differing bytes, with the sections they fall in:" >&2
+objdump -h "$reference" 2>/dev/null | sed -n '/^Idx/,$p' >&2
+exit 1

@@ -6,11 +6,6 @@
 #include "setup/path.h"
 #include "setup/state.h"
 
-#define APP_PATHS_KEY_PATH "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths"
-#define UNINSTALL_KEY_PATH "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
-// Three blanks before the bracket, as the list of programs has always shown it.
-#define UNINSTALL_DISPLAY_NAME "Veltranox 2003   (Remove Only)"
-
 void app_paths_registration()
 {
     {

@@ -8,11 +8,6 @@
 #include "registration/registry.h"
 #include "setup/state.h"
 
-#define LINK_NAME "\\Veltranox 2003" ".lnk"
-#define LINK_DESCRIPTION "Opens your Veltranox screenwriting application."
-#define MAP_GROUPS_KEY_PATH "Software\\Microsoft\\Windows\\CurrentVersion\\GrpConv\\MapGroups"
-#define QUICK_LAUNCH_SUBFOLDER "\\Microsoft\\Internet Explorer\\Quick Launch"
-
 namespace {
 
 // The published identifiers, defined here so that nothing pulls in the COM

@@ -1,0 +1,27 @@
+// Whether a recorded install folder may be cleared. The uninstaller deletes
+// files by name inside this folder only, so the folder itself has to be one
+// that a Veltranox installation really lives in.
+#pragma once
+
+enum FolderVerdict {
+    kFolderAccepted,
+    kFolderEmpty,              // the recorded text is empty
+    kFolderNotFullPath,        // not "X:\..." (relative, drive-relative, network)
+    kFolderTooLong,
+    kFolderDriveRoot,          // "C:\", "C:", or something that resolves to it
+    kFolderWindows,            // the Windows directory or a folder inside it
+    kFolderMissing,            // no folder of that name
+    kFolderWithoutMainProgram, // no Veltranox.exe file in it
+};
+
+// Checks the recorded text. On acceptance folder (a path buffer) holds the
+// folder as a full path in its long form, without a trailing backslash.
+FolderVerdict install_folder_check(const char* recorded, char* folder);
+
+// The full, long form of a path without trailing backslashes, as used for
+// comparisons. Empty when the path cannot be resolved or does not fit.
+void comparable_path(const char* path, char* out);
+
+// True when both texts name the same folder or file (case and 8.3 aliases
+// aside, trailing backslashes ignored). Empty texts never match.
+bool same_path(const char* a, const char* b);

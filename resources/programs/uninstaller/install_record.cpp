@@ -1,0 +1,129 @@
+#include "install_record.h"
+
+#include <string.h>
+
+#include "folder_check.h"
+#include "registration/program_registration.h"
+#include "registration/registry.h"
+#include "setup/names.h"
+
+#define APP_PATHS_ENTRY APP_PATHS_KEY_PATH "\\" MAIN_PROGRAM_NAME
+#define UNINSTALL_ENTRY UNINSTALL_KEY_PATH "\\" PRODUCT_NAME
+
+namespace {
+
+// Reads "Path" from an existing key; ERROR_FILE_NOT_FOUND when the key or
+// the value is missing.
+LONG read_path(HKEY root, const char* keyPath, REGSAM access, char* path, LONG* openStatus)
+{
+    RegistryKey key;
+    LONG status = RegOpenKeyExA(root, keyPath, 0, access, &key.handle);
+    if (openStatus != NULL)
+        *openStatus = status;
+    if (status != ERROR_SUCCESS) {
+        key.handle = NULL;
+        return ERROR_FILE_NOT_FOUND;
+    }
+    return read_string_value(key.handle, "Path", path, kPathSize);
+}
+
+// "Path" goes from the key when it names the folder (or, for the key the
+// record came from, whatever it names: it is the record itself).
+void remove_path_value(HKEY root, const char* keyPath, const char* folder, bool isSource,
+                       const char* label, Report* report)
+{
+    RegistryKey key;
+    if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key.handle) !=
+        ERROR_SUCCESS) {
+        key.handle = NULL;
+        // A source key that can no longer be opened for writing keeps its
+        // record; another key was never this uninstaller's business.
+        if (isSource)
+            report_failure(report, label);
+        return;
+    }
+    PathBuffer path;
+    LONG status = read_string_value(key.handle, "Path", path, kPathSize);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return;
+    if (!isSource && (status != ERROR_SUCCESS || !same_path(path, folder)))
+        return;
+    if (RegDeleteValueA(key.handle, "Path") != ERROR_SUCCESS)
+        report_failure(report, label);
+}
+
+// The App Paths entry is removed only when it points into this
+// installation: a later installation elsewhere owns it otherwise.
+void remove_app_paths_entry(const char* folder, const char* mainProgram, Report* report)
+{
+    {
+        RegistryKey entry;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, APP_PATHS_ENTRY, 0, KEY_QUERY_VALUE,
+                          &entry.handle) != ERROR_SUCCESS) {
+            entry.handle = NULL;
+            return;
+        }
+        PathBuffer program, path;
+        bool ours =
+            (read_string_value(entry.handle, NULL, program, kPathSize) == ERROR_SUCCESS &&
+             same_path(program, mainProgram)) ||
+            (read_string_value(entry.handle, "Path", path, kPathSize) == ERROR_SUCCESS &&
+             same_path(path, folder));
+        if (!ours)
+            return;
+    }
+    if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, APP_PATHS_ENTRY) != ERROR_SUCCESS)
+        report_failure(report, "HKEY_LOCAL_MACHINE\\" APP_PATHS_ENTRY);
+}
+
+} // namespace
+
+void find_install_record(InstallRecord* record)
+{
+    record->source = kRecordNone;
+    record->status = ERROR_FILE_NOT_FOUND;
+    record->path[0] = '\0';
+
+    // The setup program writes the machine key whenever it can; a user who
+    // may not write it had "Path" kept in the settings key instead.
+    LONG machineOpen;
+    LONG status =
+        read_path(HKEY_LOCAL_MACHINE, MACHINE_KEY_PATH, kKeyAccess, record->path, &machineOpen);
+    if (status != ERROR_FILE_NOT_FOUND) {
+        record->source = kRecordMachineKey;
+        record->status = status;
+        return;
+    }
+    status = read_path(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, KEY_QUERY_VALUE, record->path, NULL);
+    if (status != ERROR_FILE_NOT_FOUND) {
+        record->source = kRecordSettingsKey;
+        record->status = status;
+        return;
+    }
+    // Installed by someone who could write the machine key.
+    if (machineOpen == ERROR_ACCESS_DENIED &&
+        read_path(HKEY_LOCAL_MACHINE, MACHINE_KEY_PATH, KEY_QUERY_VALUE, record->path, NULL) !=
+            ERROR_FILE_NOT_FOUND)
+        record->source = kRecordOtherUsers;
+    record->path[0] = '\0';
+}
+
+void remove_registration(const InstallRecord& record, const char* folder,
+                         const char* mainProgram, Report* report)
+{
+    remove_app_paths_entry(folder, mainProgram, report);
+
+    LONG status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        report_failure(report, "HKEY_LOCAL_MACHINE\\" UNINSTALL_ENTRY);
+
+    // Left in either key, "Path" would bring the removed folder back as
+    // the next installation's proposal (the setup program copies the
+    // settings key's "Path" into the machine key).
+    remove_path_value(HKEY_LOCAL_MACHINE, MACHINE_KEY_PATH, folder,
+                      record.source == kRecordMachineKey,
+                      "\"Path\" in HKEY_LOCAL_MACHINE\\" MACHINE_KEY_PATH, report);
+    remove_path_value(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, folder,
+                      record.source == kRecordSettingsKey,
+                      "\"Path\" in HKEY_CURRENT_USER\\" SETTINGS_KEY_PATH, report);
+}

@@ -1,0 +1,99 @@
+#include "removal.h"
+
+#include <windows.h>
+#include <string.h>
+
+#include "folder_check.h"
+#include "payload/catalogue.h"
+#include "setup/path.h"
+#include "setup/state.h"
+
+namespace {
+
+// The name the main program replacement expands the new copy under.
+const char kImageName[] = "image.tmp";
+
+// Ten attempts, 50 ms apart, the attributes cleared before each, as the
+// setup program deletes: a virus scanner or an indexer may hold a file for
+// a moment.
+bool retried_delete(const char* path)
+{
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (attempt != 0)
+            Sleep(50);
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileA(path))
+            return true;
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return true;
+    }
+    return false;
+}
+
+void remove_file(const char* folder, const char* name, const char* keep, Report* report)
+{
+    PathBuffer path;
+    path_join(folder, name, path);
+    if (path[0] == '\0' || (keep != NULL && same_path(path, keep)))
+        return;
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+        return;
+    if (!retried_delete(path))
+        report_failure(report, path);
+}
+
+} // namespace
+
+bool main_program_in_use(const char* mainProgram)
+{
+    HANDLE file = CreateFileA(mainProgram, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+void remove_installed_files(const char* folder, const char* keep, Report* report)
+{
+    // Catalogue order: the main program goes first.
+    for (int i = 0; i < kPayloadEntryCount; ++i) {
+        if (kPayloadCatalogue[i].destination != PayloadDestination::WindowsDirectory)
+            remove_file(folder, kPayloadCatalogue[i].fileName, keep, report);
+    }
+    remove_file(folder, kImageName, keep, report);
+}
+
+int folder_entry_count(const char* folder, const char* except)
+{
+    PathBuffer pattern;
+    path_join(folder, "*", pattern);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    int count = 0;
+    do {
+        if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0)
+            continue;
+        PathBuffer path;
+        path_join(folder, found.cFileName, path);
+        if (except == NULL || !same_path(path, except))
+            ++count;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+bool remove_folder_if_empty(const char* folder, Report* report)
+{
+    if (folder_entry_count(folder, NULL) != 0)
+        return false;
+    SetFileAttributesA(folder, FILE_ATTRIBUTE_NORMAL);
+    if (RemoveDirectoryA(folder))
+        return true;
+    report_failure(report, folder);
+    return false;
+}

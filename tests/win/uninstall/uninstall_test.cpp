@@ -1,0 +1,478 @@
+// The uninstaller as the user meets it: a whole installation by the setup
+// program, then its removal through Wine's own program list, checked on
+// disk, in the registry and in the messages shown.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "payload/catalogue.h"
+#include "tests/support/benchutil.h"
+#include "tests/support/robot.h"
+#include "tests/win/registration/registry_files.h"
+
+namespace {
+
+const char kFolder[] = "C:\\Program Files (x86)\\Veltranox";
+const char kCaption[] = "Veltranox 2003 Uninstall";
+const char kMachineKey[] = "SOFTWARE\\Tervick";
+const char kSettingsKey[] = "Software\\Tervick\\Veltranox\\Settings";
+const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const char kAppPathsEntry[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Veltranox.exe";
+const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kUninstallEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltranox";
+const char kLinkName[] = "\\Veltranox 2003.lnk";
+const char kRemoved[] = "Veltranox 2003 was removed from your computer.";
+
+std::string in_folder(const std::string& name)
+{
+    return std::string(kFolder) + "\\" + name;
+}
+
+std::string quick_launch_folder()
+{
+    return shell_folder(CSIDL_LOCAL_APPDATA) + "\\Microsoft\\Internet Explorer\\Quick Launch";
+}
+
+std::vector<std::string> link_paths()
+{
+    return {shell_folder(CSIDL_STARTMENU) + kLinkName,
+            shell_folder(CSIDL_DESKTOPDIRECTORY) + kLinkName, quick_launch_folder() + kLinkName};
+}
+
+bool folder_exists(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Names in the folder, sorted, one a line.
+std::string listing(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return "(no folder)";
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const std::string& name : names)
+        text += name + "\n";
+    return text;
+}
+
+void remove_tree(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                remove_tree(path);
+            else
+                remove_file(path);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+// Everything an installation consists of, as one text, so that "nothing
+// changed" is one comparison.
+std::string installation_state()
+{
+    std::string state = "folder:\n" + listing(kFolder);
+    for (const std::string& link : link_paths())
+        state += link + (file_exists(link) ? " present\n" : " missing\n");
+    state += "machine Path: " + read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").text() + "\n";
+    state += "settings Path: " + read_value(HKEY_CURRENT_USER, kSettingsKey, "Path").text() + "\n";
+    state += "App Paths: " + read_value(HKEY_LOCAL_MACHINE, kAppPathsEntry, NULL).text() + "\n";
+    state += "uninstall: " +
+             read_value(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString").text() + "\n";
+    return state;
+}
+
+// Makes a link at path to target, as another program would.
+bool make_link(const std::string& path, const std::string& target)
+{
+    IShellLinkA* link = NULL;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                (void**)&link)))
+        return false;
+    link->SetPath(target.c_str());
+    IPersistFile* file = NULL;
+    HRESULT result = link->QueryInterface(IID_IPersistFile, (void**)&file);
+    if (SUCCEEDED(result)) {
+        std::wstring wide(path.begin(), path.end());
+        result = file->Save(wide.c_str(), TRUE);
+        file->Release();
+    }
+    link->Release();
+    return SUCCEEDED(result);
+}
+
+struct Outcome {
+    int exitCode = 0;
+    std::vector<robot::Notice> notices;
+};
+
+class Uninstall : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { CoInitialize(NULL); }
+
+    void SetUp() override
+    {
+        // Back to a machine without Veltranox.
+        remove_tree(kFolder);
+        for (const std::string& link : link_paths())
+            remove_file(link);
+        delete_key_tree(HKEY_LOCAL_MACHINE, kMachineKey);
+        delete_key_tree(HKEY_CURRENT_USER, "Software\\Tervick");
+        delete_key_tree(HKEY_LOCAL_MACHINE, kAppPathsEntry);
+        delete_key_tree(HKEY_LOCAL_MACHINE, kUninstallEntry);
+        // A browser would have made the Quick Launch folder; the setup
+        // program makes no folder for its links.
+        ASSERT_TRUE(make_folders(quick_launch_folder()));
+    }
+
+    // A whole run of the setup program: Install, Accept.
+    void install()
+    {
+        std::string command = "\"" + sibling_path("robot-driver.exe") +
+                              "\" --log install.log --timeout 90 --press 1002:1 "
+                              "--press 1000,!1002:1 \"" +
+                              sibling_path("UninstallSetup.exe") + "\"";
+        run_and_wait(command, 120000);
+        robot::DriverLog log;
+        ASSERT_TRUE(robot::read_driver_log("install.log", &log));
+        ASSERT_TRUE(log.finished) << "the setup program was still running at the timeout";
+        for (const auto& notice : log.notices)
+            ADD_FAILURE() << "setup box \"" << notice.caption << "\": " << notice.text;
+        ASSERT_TRUE(file_exists(in_folder("Veltranox.exe")));
+    }
+
+    // Runs a command line with every message box of every process answered:
+    // the question with answer, anything else with OK. Waits until at
+    // least boxes boxes were shown (a handed-over removal ends its first
+    // process before its last box).
+    Outcome run(const std::string& commandLine, int answer, size_t boxes = 0)
+    {
+        robot::Robot robot;
+        robot.watch_all_processes(true);
+        robot.set_answer(kCaption, answer);
+        robot.start();
+        Outcome result;
+        result.exitCode = run_and_wait(commandLine, 60000);
+        if (boxes != 0)
+            EXPECT_TRUE(robot.wait_for_notices(boxes, 30000)) << commandLine;
+        robot.stop();
+        result.notices = robot.notices();
+        return result;
+    }
+
+    // Through Wine's program list, which starts the uninstall entry's
+    // command (it identifies entries by their key name) and waits for it.
+    Outcome remove_through_program_list(int answer)
+    {
+        return run("uninstaller.exe --remove Veltranox", answer);
+    }
+
+    Outcome run_uninstaller(const std::string& path, int answer, size_t boxes = 0)
+    {
+        return run("\"" + path + "\"", answer, boxes);
+    }
+
+    void expect_installed_files_gone()
+    {
+        for (const PayloadEntry& entry : kPayloadCatalogue)
+            if (entry.destination != PayloadDestination::WindowsDirectory)
+                EXPECT_FALSE(file_exists(in_folder(entry.fileName))) << entry.fileName;
+    }
+
+    void expect_links_gone()
+    {
+        for (const std::string& link : link_paths())
+            EXPECT_FALSE(file_exists(link)) << link;
+    }
+};
+
+void expect_question(const robot::Notice& notice)
+{
+    EXPECT_EQ(kCaption, notice.caption);
+    EXPECT_EQ("Remove Veltranox 2003 and all of its components from " + std::string(kFolder) +
+                  "?\n\nFiles that you made yourself in this folder are kept.",
+              notice.text);
+    EXPECT_EQ((std::vector<int>{IDYES, IDNO}), notice.buttons);
+}
+
+TEST_F(Uninstall, ProgramListRemovesWhatSetupWroteAndKeepsTheUsersFiles)
+{
+    install();
+    ASSERT_FALSE(HasFailure());
+    // A script of the user's own, and a main program the user made read-only.
+    ASSERT_TRUE(CopyFileA(in_folder("Sample.scp").c_str(), in_folder("My Script.scp").c_str(),
+                          FALSE));
+    SetFileAttributesA(in_folder("Veltranox.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+    // A link of the same name that belongs to another program.
+    std::string foreignLink = shell_folder(CSIDL_COMMON_DESKTOPDIRECTORY) + kLinkName;
+    ASSERT_TRUE(make_folders(shell_folder(CSIDL_COMMON_DESKTOPDIRECTORY)));
+    ASSERT_TRUE(make_link(foreignLink, windows_directory() + "\\notepad.exe"));
+    for (const std::string& link : link_paths())
+        ASSERT_TRUE(file_exists(link)) << link;
+    std::string zxcount = read_value(HKEY_CURRENT_USER, kSettingsKey, "zxcount").bytes;
+    std::string installed = read_value(HKEY_CURRENT_USER, kSettingsKey, "Installed").text();
+
+    Outcome removal = remove_through_program_list(IDYES);
+
+    ASSERT_EQ(2u, removal.notices.size());
+    expect_question(removal.notices[0]);
+    EXPECT_EQ(std::string(kRemoved) + "\n\nThe folder " + kFolder +
+                  " was kept, as it holds files that were not installed with Veltranox.",
+              removal.notices[1].text);
+    expect_installed_files_gone();
+    EXPECT_EQ("My Script.scp\n", listing(kFolder));
+    expect_links_gone();
+    EXPECT_TRUE(file_exists(foreignLink));
+    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kAppPathsEntry));
+    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallEntry));
+    EXPECT_EQ(0u, count_of(uninstaller_list(), "Veltranox")) << uninstaller_list();
+    EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").present);
+    // What is not part of the installation stays.
+    EXPECT_EQ("blank", read_value(HKEY_LOCAL_MACHINE, kMachineKey, "patch").text());
+    EXPECT_EQ(zxcount, read_value(HKEY_CURRENT_USER, kSettingsKey, "zxcount").bytes);
+    EXPECT_EQ(installed, read_value(HKEY_CURRENT_USER, kSettingsKey, "Installed").text());
+    EXPECT_TRUE(file_exists(windows_directory() + "\\vmon03.exe"));
+    EXPECT_TRUE(file_exists(windows_directory() + "\\vcluins1.exe"));
+
+    // A second removal: the program list no longer has the entry, and the
+    // uninstaller started by hand finds nothing to do.
+    std::string before = installation_state();
+    Outcome again = remove_through_program_list(IDYES);
+    EXPECT_TRUE(again.notices.empty());
+    Outcome byHand = run_uninstaller(windows_directory() + "\\vcluins1.exe", IDYES);
+    EXPECT_EQ(2, byHand.exitCode);
+    ASSERT_EQ(1u, byHand.notices.size());
+    EXPECT_EQ("Veltranox 2003 is not installed on this computer: no install folder is recorded "
+              "for it.\n\nNothing was removed.",
+              byHand.notices[0].text);
+    EXPECT_EQ(before, installation_state());
+}
+
+TEST_F(Uninstall, NoOrARunningProgramChangeNothingAndWhatStaysInUseIsListed)
+{
+    install();
+    ASSERT_FALSE(HasFailure());
+    std::string installedState = installation_state();
+
+    Outcome declined = remove_through_program_list(IDNO);
+    ASSERT_EQ(1u, declined.notices.size());
+    expect_question(declined.notices[0]);
+    EXPECT_EQ(installedState, installation_state());
+
+    // The main program, started as the user would, blocks the removal
+    // before anything is asked.
+    HANDLE release = CreateEventA(NULL, TRUE, FALSE, "VeltranoxProbeRelease");
+    HANDLE running = CreateEventA(NULL, TRUE, FALSE, "VeltranoxProbeRunning");
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION program;
+    std::string commandLine = "\"" + in_folder("Veltranox.exe") + "\" --stay";
+    ASSERT_TRUE(CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, kFolder,
+                               &startup, &program));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(running, 20000));
+    Outcome blocked = remove_through_program_list(IDYES);
+    SetEvent(release);
+    WaitForSingleObject(program.hProcess, 20000);
+    CloseHandle(program.hThread);
+    CloseHandle(program.hProcess);
+    CloseHandle(running);
+    CloseHandle(release);
+    ASSERT_EQ(1u, blocked.notices.size());
+    EXPECT_EQ("Veltranox is running. Please close it, then remove Veltranox 2003 again.\n\n"
+              "Nothing was removed.",
+              blocked.notices[0].text);
+    EXPECT_EQ(installedState, installation_state());
+
+    // A document held open by another program cannot go; everything else
+    // does, and the closing message names what stayed.
+    std::string tips = in_folder("tips.txt");
+    HANDLE held = CreateFileA(tips.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    Outcome partial = run_uninstaller(windows_directory() + "\\vcluins1.exe", IDYES);
+    CloseHandle(held);
+    EXPECT_EQ(3, partial.exitCode);
+    ASSERT_EQ(2u, partial.notices.size());
+    EXPECT_EQ("Veltranox 2003 was removed, except for these items, which could not be "
+              "removed:\n\n" + tips + "\n\nYou can delete them yourself once no program uses them.",
+              partial.notices[1].text);
+    EXPECT_EQ("tips.txt\n", listing(kFolder));
+    expect_links_gone();
+    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallEntry));
+    EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").present);
+}
+
+TEST_F(Uninstall, RecordedFoldersThatAreNoInstallationRemoveNothing)
+{
+    install();
+    ASSERT_FALSE(HasFailure());
+    std::string windows = windows_directory();
+    // A folder inside the Windows directory that looks like an installation.
+    std::string planted = windows + "\\Temp\\Planted";
+    ASSERT_TRUE(make_folders(planted));
+    ASSERT_TRUE(CopyFileA(in_folder("Veltranox.exe").c_str(), (planted + "\\Veltranox.exe").c_str(),
+                          FALSE));
+    ASSERT_TRUE(CopyFileA(in_folder("license.txt").c_str(), (planted + "\\license.txt").c_str(),
+                          FALSE));
+    std::string plantedListing = listing(planted);
+
+    struct Case {
+        std::string path;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"", "is empty"},
+        {"C:\\", "is the root of a drive"},
+        {"C:\\\\\\", "is the root of a drive"},
+        {std::string(kFolder) + "\\..\\..", "is the root of a drive"},
+        {"C:", "is not a full path on a drive"},
+        {"Veltranox", "is not a full path on a drive"},
+        {"\\\\server\\share\\Veltranox", "is not a full path on a drive"},
+        {windows, "is the Windows folder or lies inside it"},
+        {windows + "\\", "is the Windows folder or lies inside it"},
+        {windows + "\\system32", "is the Windows folder or lies inside it"},
+        {planted, "is the Windows folder or lies inside it"},
+        {"C:\\Program Files (x86)", "does not hold Veltranox.exe"},
+        {std::string(kFolder) + "\\Veltranox.exe", "does not exist"},
+        {"C:\\Nowhere\\Veltranox", "does not exist"},
+        {"C:\\" + std::string(600, 'v'), "is too long"},
+    };
+    std::string uninstaller = windows + "\\vcluins1.exe";
+    std::string recorded = read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").text();
+    for (const Case& c : cases) {
+        set_string_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path", c.path);
+        std::string before = installation_state();
+        Outcome refused = run_uninstaller(uninstaller, IDYES);
+        EXPECT_EQ(2, refused.exitCode) << c.path;
+        ASSERT_EQ(1u, refused.notices.size()) << c.path;
+        EXPECT_NE(std::string::npos, refused.notices[0].text.find(c.reason))
+            << c.path << ": " << refused.notices[0].text;
+        EXPECT_NE(std::string::npos, refused.notices[0].text.find("Nothing was removed."));
+        EXPECT_EQ(before, installation_state()) << c.path;
+    }
+    EXPECT_EQ(plantedListing, listing(planted));
+
+    // A "Path" of another type is read as text like the setup program reads it.
+    set_raw_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path", REG_DWORD, std::string("\x43\0\0\0", 4));
+    Outcome dword = run_uninstaller(uninstaller, IDYES);
+    ASSERT_EQ(1u, dword.notices.size());
+    EXPECT_NE(std::string::npos, dword.notices[0].text.find("is not a full path on a drive"));
+
+    // No "Path" anywhere.
+    {
+        HKEY key;
+        ASSERT_EQ(0, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMachineKey, 0, KEY_SET_VALUE, &key));
+        RegDeleteValueA(key, "Path");
+        RegCloseKey(key);
+    }
+    std::string before = installation_state();
+    Outcome missing = run_uninstaller(uninstaller, IDYES);
+    ASSERT_EQ(1u, missing.notices.size());
+    EXPECT_NE(std::string::npos, missing.notices[0].text.find("is not installed"));
+
+    EXPECT_EQ(before, installation_state());
+
+    // Installed by someone who may write the machine key; this user may not.
+    set_string_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path", recorded);
+    before = installation_state();
+    {
+        ReadOnlyKey readOnly(HKEY_LOCAL_MACHINE, kMachineKey);
+        ASSERT_EQ(0, readOnly.status());
+        Outcome otherUser = run_uninstaller(uninstaller, IDYES);
+        EXPECT_EQ(2, otherUser.exitCode);
+        ASSERT_EQ(1u, otherUser.notices.size());
+        EXPECT_NE(std::string::npos, otherUser.notices[0].text.find("for all users"));
+    }
+    EXPECT_EQ(before, installation_state());
+    remove_tree(planted);
+}
+
+TEST_F(Uninstall, UserWithoutMachineRightsRemovesAFolderHoldingTheUninstallerItself)
+{
+    {
+        // A user who may not write HKEY_LOCAL_MACHINE: "Path" goes to the
+        // settings key, and with no uninstall entry the uninstaller is put
+        // into the install folder.
+        ReadOnlyKey machine(HKEY_LOCAL_MACHINE, kMachineKey);
+        ReadOnlyKey appPaths(HKEY_LOCAL_MACHINE, kAppPaths);
+        ReadOnlyKey uninstall(HKEY_LOCAL_MACHINE, kUninstall);
+        ASSERT_EQ(0, machine.status());
+        ASSERT_EQ(0, appPaths.status());
+        ASSERT_EQ(0, uninstall.status());
+        install();
+        ASSERT_FALSE(HasFailure());
+        EXPECT_EQ(kFolder, read_value(HKEY_CURRENT_USER, kSettingsKey, "Path").text());
+        ASSERT_TRUE(file_exists(in_folder("vcluins1.exe")));
+        EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallEntry));
+
+        // Started from the install folder, it hands the work to a copy of
+        // itself that can delete the original.
+        Outcome removal = run_uninstaller(in_folder("vcluins1.exe"), IDYES, 2);
+        EXPECT_EQ(0, removal.exitCode);
+        ASSERT_EQ(2u, removal.notices.size());
+        expect_question(removal.notices[0]);
+        EXPECT_EQ(kRemoved, removal.notices[1].text);
+        EXPECT_NE(removal.notices[0].processId, removal.notices[1].processId);
+    }
+    EXPECT_TRUE(robot::wait_until([] { return !folder_exists(kFolder); }, 5000))
+        << listing(kFolder);
+    expect_links_gone();
+    EXPECT_FALSE(read_value(HKEY_CURRENT_USER, kSettingsKey, "Path").present);
+    EXPECT_EQ(1u, read_value(HKEY_CURRENT_USER, kSettingsKey, "nolmaccess").bytes[0]);
+}
+
+TEST_F(Uninstall, UninstallerThatCannotCopyItselfLeavesOnlyItsOwnFileAndSaysSo)
+{
+    ReadOnlyKey uninstall(HKEY_LOCAL_MACHINE, kUninstall);
+    ASSERT_EQ(0, uninstall.status());
+    install();
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(file_exists(in_folder("vcluins1.exe")));
+
+    // No temp folder to put the copy in: the removal runs in place.
+    char temp[MAX_PATH], tmp[MAX_PATH];
+    GetEnvironmentVariableA("TEMP", temp, MAX_PATH);
+    GetEnvironmentVariableA("TMP", tmp, MAX_PATH);
+    SetEnvironmentVariableA("TEMP", "C:\\No Such Temp");
+    SetEnvironmentVariableA("TMP", "C:\\No Such Temp");
+    Outcome removal = run_uninstaller(in_folder("vcluins1.exe"), IDYES);
+    SetEnvironmentVariableA("TEMP", temp);
+    SetEnvironmentVariableA("TMP", tmp);
+
+    EXPECT_EQ(0, removal.exitCode);
+    ASSERT_EQ(2u, removal.notices.size());
+    EXPECT_EQ(std::string(kRemoved) +
+                  "\n\nThe uninstaller cannot delete its own file while it runs. You can "
+                  "delete " + in_folder("vcluins1.exe") + " yourself now, and then the folder " +
+                  kFolder + " if nothing else is left in it.",
+              removal.notices[1].text);
+    EXPECT_EQ("vcluins1.exe\n", listing(kFolder));
+    expect_links_gone();
+    EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").present);
+}
+
+}  // namespace

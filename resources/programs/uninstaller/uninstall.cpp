@@ -7,10 +7,13 @@
 // only when nothing else is left in it, so the user's own scripts stay.
 //
 // Left in place: the companion program vmon03.exe in the Windows directory
-// (nothing of the installation lives there, and it reports a removed
-// installation as such), this uninstaller's own copy there (a running
-// program cannot delete itself), and the settings key's values, which hold
-// the user's own preferences and are read again by a new installation.
+// (it is not part of the install folder, and it reports a removed
+// installation as such); this uninstaller's own file there (a running
+// program cannot delete itself, and nothing is deleted outside the install
+// folder); and the per-user settings key with its values other than "Path"
+// ("patch", "nolmaccess", "zxcount", "Installed" and whatever preferences
+// the application keeps there): they name no file, the setup program never
+// acts on them, and another user's settings key is out of reach anyway.
 #include <windows.h>
 #include <string.h>
 
@@ -120,7 +123,7 @@ int locate(InstallRecord* record, char* folder)
         return kExitRefused;
     }
     if (record->status != ERROR_SUCCESS)
-        return refuse_folder("", kFolderTooLong);
+        return refuse_folder("(more than 519 characters)", kFolderTooLong);
     FolderVerdict verdict = install_folder_check(record->path, folder);
     if (verdict != kFolderAccepted)
         return refuse_folder(record->path, verdict);

@@ -62,7 +62,7 @@ ELEMENTS = [
      "CUT TO:"),
     ("shot", "Shot", "Ctrl+7",
      "A shot directs the camera to a particular view within a scene. Use shots sparingly in a "
-     "spec script; they are the director's choice.",
+     "script you write to sell; they are the director's choice.",
      "CLOSE ON THE SALE CONTRACT"),
     ("note", "Note", "Ctrl+8",
      "A note holds an idea, a question or a reminder. Notes are saved with the script and "
@@ -92,7 +92,7 @@ GLOSSARY = [
     ("Intercut", "Moving back and forth between two scenes, often two ends of a phone call."),
     ("Interior (INT.)", "A scene set indoors."),
     ("Logline", "A one- or two-sentence summary of a story."),
-    ("Master scene", "A scene written without camera directions, as most spec scripts are."),
+    ("Master scene", "A scene written without camera directions, as most scripts written to sell are."),
     ("Montage", "A series of short shots that show the passing of time or a process."),
     ("MORE", "Printed under a speech that continues on the next page."),
     ("O.S.", "Off screen: a voice of a character who is in the scene but not in the picture."),
@@ -106,7 +106,7 @@ GLOSSARY = [
                      "script."),
     ("Shooting script", "A production draft with scene numbers, from which a film is shot."),
     ("Slug line", "Another name for a scene heading."),
-    ("Spec script", "A script written without a commission, in the hope of selling it."),
+    ("Speculative script", "A script written without a commission, in the hope of selling it."),
     ("Subtext", "What a character means but does not say."),
     ("Super", "Superimpose: text shown over the picture, such as a place or a date."),
     ("Teaser", "A short opening act of a one-hour television episode."),

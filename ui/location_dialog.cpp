@@ -96,6 +96,12 @@ INT_PTR run_location_dialog(HWND owner)
 
 HWND create_progress_notice(HWND owner)
 {
-    return CreateDialogParamA(g_setup.instance, MAKEINTRESOURCEA(kProgressNoticeTemplate),
-                              owner, location_dialog_procedure, 0);
+    HWND notice = CreateDialogParamA(g_setup.instance, MAKEINTRESOURCEA(kProgressNoticeTemplate),
+                                     owner, location_dialog_procedure, 0);
+    // Nothing dispatches messages while the files are written, so a notice
+    // left to the message queue would stand there blank. Paint it (and its
+    // text) now, synchronously; no queued message is dispatched by this.
+    if (notice != NULL)
+        RedrawWindow(notice, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    return notice;
 }

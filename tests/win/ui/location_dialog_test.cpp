@@ -234,6 +234,12 @@ TEST_F(LocationDialogTest, ProgressNoticeIsModelessAndVisibleAtOnce)
     EXPECT_TRUE(IsWindowVisible(notice)) << "visible from creation, without ShowWindow";
     EXPECT_EQ(GetWindow(notice, GW_OWNER), backdrop_);
     EXPECT_TRUE(has_child_text(notice, "A moment please..."));
+    // Painted already, before any message is dispatched: the installation
+    // that follows pumps none.
+    EXPECT_FALSE(GetUpdateRect(notice, NULL, FALSE)) << "notice left unpainted";
+    for (HWND child = GetWindow(notice, GW_CHILD); child != NULL;
+         child = GetWindow(child, GW_HWNDNEXT))
+        EXPECT_FALSE(GetUpdateRect(child, NULL, FALSE)) << "notice text left unpainted";
     EXPECT_FALSE(robot::control_exists(notice, kFolderField));
     EXPECT_FALSE(robot::control_exists(notice, kChangeButton));
     EXPECT_EQ(GetWindowLongA(notice, GWL_STYLE) & WS_CAPTION, 0);

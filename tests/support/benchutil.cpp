@@ -128,3 +128,19 @@ int run_and_wait(const std::string& commandLine, DWORD timeoutMs)
     CloseHandle(process.hProcess);
     return result;
 }
+
+std::set<std::string> names_in(const std::string& folder)
+{
+    std::set<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            names.insert(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}

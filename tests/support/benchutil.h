@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <set>
 #include <string>
 
 // Sets NAME=VALUE for every WINETEST_ENV_NAME=VALUE in the environment and
@@ -50,3 +51,7 @@ private:
 // -1 when it cannot be started, -2 when it is still running at the timeout
 // (it is then terminated).
 int run_and_wait(const std::string& commandLine, DWORD timeoutMs);
+
+// The names in a folder (not . and ..), exact case, in byte order; empty
+// when the folder is missing.
+std::set<std::string> names_in(const std::string& folder);

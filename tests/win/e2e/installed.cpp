@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "payload/catalogue.h"
+#include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
 #include "tests/win/registration/registry_files.h"
 
@@ -77,22 +78,6 @@ const std::string& Payload::bytes(int id) const
     static const std::string none;
     auto found = files_.find(id);
     return found == files_.end() ? none : found->second;
-}
-
-std::set<std::string> names_in(const std::string& folder)
-{
-    std::set<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..")
-            names.insert(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
 }
 
 bool folder_exists(const std::string& path)

@@ -32,8 +32,6 @@ private:
     std::map<int, std::string> files_;
 };
 
-// The names in a folder (not . and ..), exact case; empty when missing.
-std::set<std::string> names_in(const std::string& folder);
 bool folder_exists(const std::string& path);
 DWORD attributes_of(const std::string& path);
 // Removes a folder and everything in it (read-only files too).

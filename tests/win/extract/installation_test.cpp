@@ -8,26 +8,11 @@
 #include "payload/catalogue.h"
 #include "payload/extract.h"
 #include "payload/replace.h"
+#include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
 #include "tests/win/extract/fixtures.h"
 
 namespace {
-
-std::set<std::string> names_in(const std::string& folder)
-{
-    std::set<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..")
-            names.insert(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
 
 // Every catalogued file of entries 1 to 38 in its place, byte for byte,
 // read-only exactly where the catalogue says, and nothing else around.

@@ -67,22 +67,6 @@ int run_sequence(HINSTANCE instance, robot::Robot& robot,
     return exitCode;
 }
 
-std::vector<std::string> folder_entries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
 TEST(Sequence, RejectedFolderBringsTheProposalBack)
 {
     robot::Robot robot;
@@ -215,7 +199,7 @@ TEST(Sequence, DeclineLeavesTheCreatedFolderEmpty)
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << folder << " was not created";
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_EQ(attributes & FILE_ATTRIBUTE_READONLY, 0u);
-    EXPECT_TRUE(folder_entries(folder).empty()) << "a payload file was written";
+    EXPECT_TRUE(names_in(folder).empty()) << "a payload file was written";
 }
 
 }  // namespace

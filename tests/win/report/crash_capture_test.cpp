@@ -13,43 +13,15 @@
 #include "setup/state.h"
 #include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
+#include "tests/win/report/report_key.h"
 
 namespace {
 
-const char kParentPath[] = "Software\\Tervick\\Veltranox";
-const char kReportPath[] = "Software\\Tervick\\Veltranox\\report";
+using namespace report_key;
+
 const char kAccessViolationBody[] =
     "log=INSTALLER ERROR%0A%0DEXCEPTION_ACCESS_VIOLATION%0A%0Dat 00000ABC%0A%0D"
     "Build: 043%0A%0D";
-
-bool key_exists(const char* path)
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-// The REG_SZ value as stored, or "<missing>" / "<not REG_SZ>" /
-// "<no terminator>".
-std::string report_value(const char* name)
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kReportPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "<missing>";
-    char data[256];
-    DWORD size = sizeof data, type = 0;
-    LONG status = RegQueryValueExA(key, name, NULL, &type, (BYTE*)data, &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS)
-        return "<missing>";
-    if (type != REG_SZ)
-        return "<not REG_SZ>";
-    if (size == 0 || data[size - 1] != '\0' || strlen(data) != size - 1)
-        return "<no terminator>";
-    return data;
-}
 
 EXCEPTION_RECORD make_record(DWORD code, ULONG_PTR address)
 {

@@ -12,37 +12,15 @@
 #include "test_server.h"
 #include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
+#include "tests/win/report/report_key.h"
 
 namespace {
 
-const char kParentPath[] = "Software\\Tervick\\Veltranox";
-const char kReportPath[] = "Software\\Tervick\\Veltranox\\report";
+using namespace report_key;
+
 const char kSentBody[] =
     "log=INSTALLER+ERROR%0A%0DEXCEPTION_ACCESS_VIOLATION%0A%0Dat+00000ABC%0A%0D"
     "Build:+043%0A%0D";
-
-bool key_exists(const char* path)
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-std::string report_value(const char* name)
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kReportPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "<missing>";
-    char data[256] = "";
-    DWORD size = sizeof data - 1, type = 0;
-    LONG status = RegQueryValueExA(key, name, NULL, &type, (BYTE*)data, &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || type != REG_SZ)
-        return "<missing>";
-    return data;
-}
 
 // Whether the box shows an icon: its SS_ICON control holds one. (Message
 // boxes always have that control; without an icon it stays empty.)

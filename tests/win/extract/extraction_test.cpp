@@ -13,22 +13,9 @@ const UINT kWritableRaw = 186;  // veltranox.exe.manifest
 const UINT kCompressed = 111;   // Sample.scp
 const UINT kMissing = 107;      // no such payload
 
-class Extraction : public ::testing::Test {
+class Extraction : public FreshFoldersTest {
 protected:
-    void SetUp() override
-    {
-        const char* name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        folder_ = fresh_folder(name);
-        temp_ = fresh_folder(std::string(name) + "-temp") + "\\";
-        robot_.start();
-    }
-    void TearDown() override { robot_.stop(); }
-
     std::string in_folder(const char* name) const { return folder_ + "\\" + name; }
-
-    std::string folder_;
-    std::string temp_;
-    robot::Robot robot_;
 };
 
 TEST_F(Extraction, RawInstallReplacesReadOnlyFilesAndMarksOnlyReadOnlyEntries)

@@ -77,6 +77,19 @@ std::string fresh_folder(const std::string& name)
     return folder;
 }
 
+void FreshFoldersTest::SetUp()
+{
+    const char* name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    folder_ = fresh_folder(name);
+    temp_ = fresh_folder(std::string(name) + "-temp") + "\\";
+    robot_.start();
+}
+
+void FreshFoldersTest::TearDown()
+{
+    robot_.stop();
+}
+
 std::string resource_bytes(UINT id, const char* type)
 {
     HRSRC info = FindResourceA(nullptr, MAKEINTRESOURCEA(id), type);

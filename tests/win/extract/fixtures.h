@@ -4,9 +4,12 @@
 #pragma once
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "setup/state.h"
+#include "tests/support/robot.h"
 
 // The whole file, or "" when it cannot be read (ok says which).
 std::string read_file(const std::string& path, bool* ok = nullptr);
@@ -29,6 +32,19 @@ std::string expected_file(UINT id);
 
 // Milliseconds since some fixed point, for the waits the tests look at.
 DWORD now_ms();
+
+// A test with its own install folder and temp folder, both fresh and named
+// after the test (temp_ ends with a backslash), and a robot that records
+// the notices shown meanwhile.
+class FreshFoldersTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string folder_;
+    std::string temp_;
+    robot::Robot robot_;
+};
 
 // Points the setup state at a test's folders for its lifetime, and puts
 // the previous state back afterwards. The main program path follows the

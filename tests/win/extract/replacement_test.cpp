@@ -13,17 +13,8 @@ namespace {
 
 const UINT kMainProgram = kPayloadCatalogue[kMainProgramEntry].id;
 
-class Replacement : public ::testing::Test {
+class Replacement : public FreshFoldersTest {
 protected:
-    void SetUp() override
-    {
-        const char* name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        folder_ = fresh_folder(name);
-        temp_ = fresh_folder(std::string(name) + "-temp") + "\\";
-        robot_.start();
-    }
-    void TearDown() override { robot_.stop(); }
-
     std::string main_program() const { return folder_ + "\\Veltranox.exe"; }
     std::string image() const { return folder_ + "\\image.tmp"; }
 
@@ -42,10 +33,6 @@ protected:
         EXPECT_FALSE(file_exists(image()));
         EXPECT_FALSE(file_exists(temp_ + "data.tmp"));
     }
-
-    std::string folder_;
-    std::string temp_;
-    robot::Robot robot_;
 };
 
 TEST_F(Replacement, VersionQueryReadsFirstNumberAndLeastSignificantDword)

@@ -22,6 +22,7 @@
 #include "payload/replace.h"
 #include "setup/path.h"
 #include "setup/state.h"
+#include "tests/support/benchutil.h"
 
 namespace {
 
@@ -70,26 +71,6 @@ bool time_sleeps()
         }
     }
     return false;
-}
-
-void remove_tree(const std::string& path)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0)
-                continue;
-            std::string child = path + "\\" + found.cFileName;
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                remove_tree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
 }
 
 std::string fresh(const std::string& path)

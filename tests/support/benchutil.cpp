@@ -144,3 +144,25 @@ std::set<std::string> names_in(const std::string& folder)
     FindClose(search);
     return names;
 }
+
+void remove_tree(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = folder + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                remove_tree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(folder.c_str());
+}

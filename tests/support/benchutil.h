@@ -55,3 +55,7 @@ int run_and_wait(const std::string& commandLine, DWORD timeoutMs);
 // The names in a folder (not . and ..), exact case, in byte order; empty
 // when the folder is missing.
 std::set<std::string> names_in(const std::string& folder);
+
+// Removes a folder and everything in it, read-only files and folders
+// included. Whatever cannot be removed is left silently.
+void remove_tree(const std::string& folder);

@@ -91,21 +91,6 @@ DWORD attributes_of(const std::string& path)
     return GetFileAttributesA(path.c_str());
 }
 
-void remove_tree(const std::string& folder)
-{
-    for (const std::string& name : names_in(folder)) {
-        std::string path = folder + "\\" + name;
-        if (folder_exists(path)) {
-            remove_tree(path);
-        } else {
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(path.c_str());
-        }
-    }
-    SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(folder.c_str());
-}
-
 std::string temp_folder()
 {
     char path[MAX_PATH];

@@ -34,8 +34,6 @@ private:
 
 bool folder_exists(const std::string& path);
 DWORD attributes_of(const std::string& path);
-// Removes a folder and everything in it (read-only files too).
-void remove_tree(const std::string& folder);
 std::string temp_folder();
 
 // Every catalogued file in its place, byte for byte, read-only exactly

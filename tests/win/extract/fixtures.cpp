@@ -47,27 +47,6 @@ DWORD attributes_of(const std::string& path)
     return GetFileAttributesA(path.c_str());
 }
 
-void remove_tree(const std::string& path)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0)
-                continue;
-            std::string child = path + "\\" + found.cFileName;
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                remove_tree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(path.c_str());
-}
-
 std::string fresh_folder(const std::string& name)
 {
     CreateDirectoryA("C:\\extract-tests", nullptr);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "setup/state.h"
+#include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
 
 // The whole file, or "" when it cannot be read (ok says which).
@@ -21,8 +22,6 @@ DWORD attributes_of(const std::string& path);
 // C:\extract-tests\<name>, created empty (whatever an earlier run left
 // there is removed first). Ends without a backslash.
 std::string fresh_folder(const std::string& name);
-// Removes a folder and everything in it, read-only files included.
-void remove_tree(const std::string& path);
 
 // The bytes of resource id of the given type in this executable.
 std::string resource_bytes(UINT id, const char* type);

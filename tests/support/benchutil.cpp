@@ -166,3 +166,14 @@ void remove_tree(const std::string& folder)
     SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(folder.c_str());
 }
+
+std::string system_text(DWORD error)
+{
+    char* text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0x400, (LPSTR)&text, 0, nullptr);
+    std::string result = length != 0 && text != nullptr ? std::string(text, length) : "";
+    LocalFree(text);
+    return result;
+}

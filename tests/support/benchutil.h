@@ -59,3 +59,7 @@ std::set<std::string> names_in(const std::string& folder);
 // Removes a folder and everything in it, read-only files and folders
 // included. Whatever cannot be removed is left silently.
 void remove_tree(const std::string& folder);
+
+// The system's own text for an error number (language 0x400, line break
+// included), as a notice shows it; empty for an unknown number.
+std::string system_text(DWORD error);

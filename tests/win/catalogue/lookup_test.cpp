@@ -6,6 +6,7 @@
 #include <string>
 
 #include "payload/resource.h"
+#include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
 
 namespace {
@@ -14,17 +15,6 @@ const UINT kSampleId = 200;   // lookup_sample.txt
 const UINT kEmptyId = 201;    // empty.bin
 const UINT kMissingId = 300;
 const char kSample[] = "A payload resource of the lookup tests.\r\nSecond line.";
-
-std::string system_message(DWORD error)
-{
-    char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0x400, (LPSTR)&text, 0, nullptr);
-    std::string result = length != 0 && text != nullptr ? std::string(text, length) : "";
-    LocalFree(text);
-    return result;
-}
 
 class LookupTest : public testing::Test {
 protected:
@@ -63,7 +53,7 @@ TEST_F(LookupTest, MissingResourceShowsNotice60WithTheSystemMessage)
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].caption, "ERROR 60");
     // The program has "FILE" resources, just not this one.
-    EXPECT_EQ(notices[0].text, system_message(ERROR_RESOURCE_NAME_NOT_FOUND));
+    EXPECT_EQ(notices[0].text, system_text(ERROR_RESOURCE_NAME_NOT_FOUND));
     EXPECT_EQ(notices[0].owner, nullptr);
     EXPECT_EQ(notices[0].icon, robot::Icon::Error);
 }
@@ -91,7 +81,7 @@ TEST_F(LookupTest, EmptyResourceReportsAPendingErrorNumberAsNotice61)
     std::vector<robot::Notice> notices = robot_.notices();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].caption, "ERROR 61");
-    EXPECT_EQ(notices[0].text, system_message(ERROR_INVALID_DATA));
+    EXPECT_EQ(notices[0].text, system_text(ERROR_INVALID_DATA));
     EXPECT_EQ(notices[0].owner, nullptr);
 }
 

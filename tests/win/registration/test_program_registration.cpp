@@ -33,17 +33,6 @@ void expect_string(HKEY root, const char* path, const char* name, const std::str
     EXPECT_EQ(text + '\0', value.bytes) << path << " " << (name ? name : "(default)");
 }
 
-std::string system_text(DWORD error)
-{
-    char* text = NULL;
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   NULL, error, 0x400, (LPSTR)&text, 0, NULL);
-    std::string result = text ? text : "";
-    LocalFree(text);
-    return result;
-}
-
 class ProgramRegistration : public testing::Test {
 protected:
     void SetUp() override

@@ -86,15 +86,4 @@ private:
     robot::Robot robot_;
 };
 
-inline std::string system_text(DWORD error)
-{
-    char* text = NULL;
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   NULL, error, 0x400, (LPSTR)&text, 0, NULL);
-    std::string result = text ? text : "";
-    LocalFree(text);
-    return result;
-}
-
 } // namespace fixture

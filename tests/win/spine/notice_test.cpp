@@ -4,21 +4,10 @@
 #include <string>
 
 #include "setup/notice.h"
+#include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
 
 namespace {
-
-// The system's own text for an error number, read as the notice reads it.
-std::string system_text(DWORD error)
-{
-    char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0x400, (LPSTR)&text, 0, nullptr);
-    std::string result(text != nullptr ? text : "", length);
-    LocalFree(text);
-    return result;
-}
 
 class Notices : public testing::Test {
 protected:

@@ -6,18 +6,11 @@
 
 #include "location/default_location.h"
 #include "registration/registry.h"
+#include "registration/shell_link.h"
+#include "setup/path.h"
 #include "setup/state.h"
 
 namespace {
-
-// The published identifiers, defined here so that nothing pulls in the COM
-// import library.
-const GUID kClsidShellLink = {0x00021401, 0x0000, 0x0000,
-                              {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const GUID kIidShellLinkA = {0x000214EE, 0x0000, 0x0000,
-                             {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const GUID kIidPersistFile = {0x0000010B, 0x0000, 0x0000,
-                              {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 typedef HRESULT(WINAPI* CoInitializeFn)(LPVOID);
 typedef void(WINAPI* CoUninitializeFn)();
@@ -37,28 +30,6 @@ struct LibraryGuard {
             FreeLibrary(module);
     }
 };
-
-template <class Interface>
-struct ComGuard {
-    Interface* pointer = NULL;
-    ~ComGuard()
-    {
-        if (pointer != NULL)
-            pointer->Release();
-    }
-};
-
-// Appends text to path (a path buffer). Refuses, leaving path as it was,
-// when the result would not fit; the caller then makes no link there.
-bool append(char* path, const char* text)
-{
-    size_t length = strlen(path);
-    size_t extra = strlen(text);
-    if (length + extra >= kPathSize)
-        return false;
-    memcpy(path + length, text, extra + 1);
-    return true;
-}
 
 // Creates one link at linkPath to target. The result is the save's, or the
 // failing result of creating the link object or of asking it for its file
@@ -96,7 +67,7 @@ void link_in_special_folder(CoCreateInstanceFn createInstance, int csidl, int fa
     PathBuffer path;
     if (!special_folder_lookup(csidl, path) && !special_folder_lookup(fallbackCsidl, path))
         return;
-    if (append(path, LINK_NAME))
+    if (path_append(path, LINK_NAME))
         link_creation(createInstance, g_setup.installFolder, g_setup.mainProgramPath, path);
 }
 
@@ -114,7 +85,7 @@ bool quick_launch_from_map_groups(char* path)
     if (read_string_value(mapGroups, "Quick Launch", path, kPathSize) == ERROR_SUCCESS) {
         size_t length = strlen(path);
         // The value is taken as it stands, a trailing backslash included.
-        usable = length > 4 && length < 488 && append(path, LINK_NAME);
+        usable = length > 4 && length < 488 && path_append(path, LINK_NAME);
     }
     RegCloseKey(mapGroups);
     return usable;
@@ -130,7 +101,7 @@ bool quick_launch_from_local_appdata(char* path)
         return false;
     if (path[length - 1] == '\\')
         path[length - 1] = '\0';
-    return append(path, QUICK_LAUNCH_SUBFOLDER) && append(path, LINK_NAME);
+    return path_append(path, QUICK_LAUNCH_SUBFOLDER) && path_append(path, LINK_NAME);
 }
 
 }  // namespace

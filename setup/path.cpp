@@ -19,3 +19,13 @@ void path_join(const char* folder, const char* name, char* out)
     memmove(out + folderLength, name, nameLength);
     out[folderLength + nameLength] = '\0';
 }
+
+bool path_append(char* path, const char* text)
+{
+    size_t length = strlen(path);
+    size_t extra = strlen(text);
+    if (length + extra >= kPathSize)
+        return false;
+    memcpy(path + length, text, extra + 1);
+    return true;
+}

@@ -6,37 +6,12 @@
 
 #include "folder_check.h"
 #include "registration/registry.h"
+#include "registration/shell_link.h"
 #include "registration/shortcuts.h"
+#include "setup/path.h"
 #include "setup/state.h"
 
 namespace {
-
-const GUID kClsidShellLink = {0x00021401, 0x0000, 0x0000,
-                              {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const GUID kIidShellLinkA = {0x000214EE, 0x0000, 0x0000,
-                             {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const GUID kIidPersistFile = {0x0000010B, 0x0000, 0x0000,
-                              {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-template <class Interface>
-struct ComGuard {
-    Interface* pointer = NULL;
-    ~ComGuard()
-    {
-        if (pointer != NULL)
-            pointer->Release();
-    }
-};
-
-bool append(char* path, const char* text)
-{
-    size_t length = strlen(path);
-    size_t extra = strlen(text);
-    if (length + extra >= kPathSize)
-        return false;
-    memcpy(path + length, text, extra + 1);
-    return true;
-}
 
 // The link's target as stored; false when the link cannot be read.
 bool link_target(const char* link, char* target)
@@ -80,7 +55,7 @@ void remove_link_in_special_folder(int csidl, const char* mainProgram, bool comR
                                    Report* report)
 {
     PathBuffer link;
-    if (SHGetSpecialFolderPathA(NULL, link, csidl, FALSE) && append(link, LINK_NAME))
+    if (SHGetSpecialFolderPathA(NULL, link, csidl, FALSE) && path_append(link, LINK_NAME))
         remove_link(link, mainProgram, comReady, report);
 }
 
@@ -108,7 +83,7 @@ void remove_links(const char* mainProgram, Report* report)
         ERROR_SUCCESS) {
         if (read_string_value(mapGroups, "Quick Launch", link, kPathSize) == ERROR_SUCCESS) {
             size_t length = strlen(link);
-            if (length > 4 && length < 488 && append(link, LINK_NAME))
+            if (length > 4 && length < 488 && path_append(link, LINK_NAME))
                 remove_link(link, mainProgram, comReady, report);
         }
         RegCloseKey(mapGroups);
@@ -118,7 +93,7 @@ void remove_links(const char* mainProgram, Report* report)
         if (length > 8 && length < 488) {
             if (link[length - 1] == '\\')
                 link[length - 1] = '\0';
-            if (append(link, QUICK_LAUNCH_SUBFOLDER) && append(link, LINK_NAME))
+            if (path_append(link, QUICK_LAUNCH_SUBFOLDER) && path_append(link, LINK_NAME))
                 remove_link(link, mainProgram, comReady, report);
         }
     }

@@ -177,3 +177,20 @@ TEST(PathJoin, ExactFitAndOverflow)
     path_join((slashed + "x").c_str(), name.c_str(), out);
     EXPECT_STREQ("", out);
 }
+
+// Appending refuses what would not fit and leaves the path as it was, so a
+// link is never made under a shortened name.
+TEST(PathAppend, FitsOrLeavesThePathAlone)
+{
+    PathBuffer path = "C:\\Links";
+    EXPECT_TRUE(path_append(path, "\\Veltranox 2003.lnk"));
+    EXPECT_STREQ("C:\\Links\\Veltranox 2003.lnk", path);
+
+    std::string head(kPathSize - 1 - 4, 'h');
+    strcpy(path, head.c_str());
+    EXPECT_TRUE(path_append(path, "1234"));
+    EXPECT_EQ(519u, strlen(path));
+    strcpy(path, head.c_str());
+    EXPECT_FALSE(path_append(path, "12345"));
+    EXPECT_EQ(head, path);
+}

@@ -13,11 +13,18 @@ to the test through files in one folder (Unix path given with --dir):
 
 It stops after --requests requests, when "stop" appears, or after
 --timeout seconds, whichever comes first.
+
+With --real it is the project's own report server (server/vreport.py)
+instead, on the same port and with the same files, until "stop" appears or
+the time is up: its SQLite file is reports.sqlite3 in the folder and its
+summary password the first line of the folder's file "password".
 """
 import argparse
 import os
 import select
 import socket
+import sys
+import threading
 import time
 
 def answer(status, body, content_type=b"text/plain"):
@@ -76,6 +83,32 @@ def recv_until(conn, deadline):
     return conn.recv(65536) if ready else b""
 
 
+def serve_real(args, end):
+    """The real report server, stopped the way the stand-in is."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                    "..", "..", "..", "server"))
+    import vreport
+    stop_file = os.path.join(args.dir, "stop")
+    password = vreport.read_password(os.path.join(args.dir, "password"))
+    app = vreport.make_app(os.path.join(args.dir, "reports.sqlite3"), password)
+    try:
+        server = vreport.make_server("127.0.0.1", args.port, app, quiet=True)
+    except OSError:
+        write_whole(os.path.join(args.dir, "exited"), b"")
+        raise
+    thread = threading.Thread(target=server.serve_forever)
+    thread.start()
+    try:
+        write_whole(os.path.join(args.dir, "ready"), b"")
+        while not os.path.exists(stop_file) and time.monotonic() < end:
+            time.sleep(0.05)
+    finally:
+        server.shutdown()
+        server.server_close()
+        thread.join()
+        write_whole(os.path.join(args.dir, "exited"), b"")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--dir", required=True)
@@ -86,7 +119,10 @@ def main():
     parser.add_argument("--requests", type=int, default=1)
     parser.add_argument("--hold", action="store_true")
     parser.add_argument("--timeout", type=float, default=120.0)
+    parser.add_argument("--real", action="store_true")
     args = parser.parse_args()
+    if args.real:
+        return serve_real(args, time.monotonic() + args.timeout)
     answers = args.answer.split(",")
     for name in answers:
         if name not in ANSWERS:

@@ -1,5 +1,6 @@
 #include "test_server.h"
 
+#include <string.h>
 #include <windows.h>
 
 namespace {
@@ -82,16 +83,38 @@ std::string TestReportServer::file(const char* name) const { return folder_ + na
 
 bool TestReportServer::start(const char* answers, int requests, bool hold)
 {
+    char count[16];
+    wsprintfA(count, "%d", requests);
+    return launch(std::string("--answer ") + answers + " --requests " + count +
+                  (hold ? " --hold" : ""));
+}
+
+bool TestReportServer::start_real(const char* password)
+{
+    HANDLE handle = CreateFileA(file("password").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                0, NULL);
+    DWORD written = 0;
+    bool saved = handle != INVALID_HANDLE_VALUE &&
+                 WriteFile(handle, password, (DWORD)strlen(password), &written, NULL) &&
+                 written == strlen(password);
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    if (!saved) {
+        error_ = "cannot write the password file";
+        return false;
+    }
+    return launch("--real");
+}
+
+bool TestReportServer::launch(const std::string& arguments)
+{
     std::string python = dos_name("/usr/bin/python3");
     if (python.empty() || unixFolder_.empty()) {
         error_ = "Wine's path conversion is not available";
         return false;
     }
-    char count[16];
-    wsprintfA(count, "%d", requests);
     std::string commandLine = "\"" + python + "\" \"" REPORT_SERVER_SCRIPT "\" --dir \"" +
-                              unixFolder_ + "\" --answer " + answers + " --requests " + count +
-                              (hold ? " --hold" : "");
+                              unixFolder_ + "\" " + arguments;
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION process;
     // Wine runs a Unix program when it is given one; the process

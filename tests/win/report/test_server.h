@@ -1,6 +1,6 @@
 // Starts the stand-in report server (report_server.py, a Unix program that
-// Wine starts for us) on 127.0.0.1:80 and talks to it through the files of
-// its own folder.
+// Wine starts for us), or the real one through it, on 127.0.0.1:80 and talks
+// to it through the files of its own folder.
 #pragma once
 #include <string>
 
@@ -14,6 +14,9 @@ public:
     // repeated. hold: every answer waits for release(). Returns false (with
     // a reason in error()) when the server did not come up.
     bool start(const char* answers, int requests = 1, bool hold = false);
+    // The project's own report server instead, with a fresh store and the
+    // given summary password, until stop().
+    bool start_real(const char* password);
     // Raw bytes of request n (1, 2, ...), waiting up to timeoutMs for it;
     // empty when it did not arrive.
     std::string request(int n, unsigned timeoutMs = 15000) const;
@@ -24,6 +27,7 @@ public:
 
 private:
     std::string file(const char* name) const;
+    bool launch(const std::string& arguments);
     std::string folder_;      // Windows path, with trailing backslash
     std::string unixFolder_;  // the same folder for the server
     bool running_ = false;

@@ -4,8 +4,9 @@ BUILD ?= build
 B := $(abspath $(BUILD))
 JOBS ?= 2
 CMAKE_FLAGS ?=
+REPORT_PORT ?= 80
 
-.PHONY: all setup host win run test test-host test-win bootstrap clean
+.PHONY: all setup host win run test test-host test-win bootstrap clean report-server
 
 all: setup
 
@@ -36,6 +37,16 @@ test-win: win
 
 test: setup
 	@scripts/test.sh $(B)
+
+# The crash report server on this machine's loopback, its reports in the
+# build tree. /reports asks for the password kept in report-server/password
+# there (made at random on the first start).
+report-server: bootstrap
+	@mkdir -p $(B)/report-server
+	@test -s $(B)/report-server/password || (umask 077 && python3 -c \
+	  'import secrets; print(secrets.token_urlsafe(18))' > $(B)/report-server/password)
+	@umask 077 && python3 server/vreport.py --host 127.0.0.1 --port $(REPORT_PORT) \
+	  --db $(B)/report-server/reports.sqlite3 --password-file $(B)/report-server/password
 
 clean:
 	rm -rf $(B)

@@ -201,7 +201,12 @@ def make_app(db_path, password):
                 body = b""
             if len(body) != int(length):
                 return answer("400 Bad Request", b"incomplete body")
-            store_report(db_path, environ.get("REMOTE_ADDR", ""), body)
+            try:
+                store_report(db_path, environ.get("REMOTE_ADDR", ""), body)
+            except sqlite3.Error as error:
+                # Not kept, so not acknowledged: the setup program tries again.
+                print("vreport: report not stored: %s" % error, file=environ["wsgi.errors"])
+                return answer("503 Service Unavailable", b"not stored")
             return answer("200 OK", b"OK")
         if path == "/reports":
             if method != "GET":

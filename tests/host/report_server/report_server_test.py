@@ -149,6 +149,14 @@ class UploadTest(ServerTest):
         self.assertEqual(b"log=AAAAAA", self.rows("body")[1][0])
 
 
+    def test_a_report_that_cannot_be_stored_is_not_acknowledged(self):
+        os.remove(self.db)
+        os.mkdir(self.db)  # no database can be opened there
+        with unittest.mock.patch("sys.stderr", io.StringIO()) as errors:
+            self.assertEqual((503, b"not stored"), self.post(report()))
+        self.assertIn("not stored", errors.getvalue())
+
+
 class SummaryTest(ServerTest):
     def test_only_the_password_opens_the_summary(self):
         self.assertEqual(401, self.request("GET", "/reports")[0])

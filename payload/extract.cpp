@@ -7,6 +7,7 @@
 #include "setup/notice.h"
 #include "setup/path.h"
 #include "setup/state.h"
+#include "setup/write_whole.h"
 
 namespace {
 
@@ -14,7 +15,17 @@ const char kDataFileName[] = "data.tmp";
 
 // SZDD container header: magic, mode, last character, expanded length.
 const BYTE kSzddMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
-enum { kSzddHeaderSize = 14, kSzddLengthOffset = 10 };
+enum { kSzddHeaderSize = 14, kSzddModeOffset = 8, kSzddLengthOffset = 10 };
+const BYTE kSzddModeA = 'A';
+
+// The only form the payload is packed in: the magic, mode 'A' and the
+// whole header. LZ32 would copy anything else as it stands.
+bool is_szdd_container(const void* bytes, DWORD size)
+{
+    const BYTE* header = static_cast<const BYTE*>(bytes);
+    return size >= kSzddHeaderSize && memcmp(header, kSzddMagic, sizeof kSzddMagic) == 0 &&
+           header[kSzddModeOffset] == kSzddModeA;
+}
 
 // A payload resource, looked up and locked; freed when it goes out of scope.
 class LockedResource {
@@ -83,19 +94,50 @@ void keep_read_only(const char* path)
         SetFileAttributesA(path, attributes | FILE_ATTRIBUTE_READONLY);
 }
 
-} // namespace
-
-int write_whole(HANDLE file, const void* bytes, DWORD count)
+// Whether the volume of folder has fewer bytes free than still had to be
+// written to path, the file in it that holds what was written so far.
+bool volume_is_full(const char* folder, const char* path, LONG expected)
 {
-    DWORD written = 0;
-    if (!WriteFile(file, bytes, count, &written, NULL))
-        return 0;
-    if (written != count) {
-        SetLastError(ERROR_WRITE_FAULT);
-        return 0;
-    }
-    return 1;
+    WIN32_FILE_ATTRIBUTE_DATA file;
+    if (expected < 0 || !GetFileAttributesExA(path, GetFileExInfoStandard, &file))
+        return false;
+    ULONGLONG written = ((ULONGLONG)file.nFileSizeHigh << 32) | file.nFileSizeLow;
+    ULONGLONG missing = (ULONGLONG)expected > written ? (ULONGLONG)expected - written : 0;
+    ULARGE_INTEGER available;
+    return missing != 0 && GetDiskFreeSpaceExA(folder, &available, NULL, NULL) &&
+           available.QuadPart < missing;
 }
+
+// The error that a failed or short LZCopy stands for. LZ32 itself only
+// says whether reading, writing or memory failed; the system's last error,
+// taken right after LZCopy, says why when it was set. Where a write failed
+// without one (Wine's LZ32 stops at a short write on a full disk), the
+// destination volume's free space tells a full disk apart. Only a
+// container that ends early or is of an unknown form is invalid data.
+DWORD copy_failure_reason(LONG copied, DWORD systemError, const char* destinationFolder,
+                          const char* destinationPath, LONG expected)
+{
+    switch (copied) {
+    case LZERROR_WRITE:
+        if (systemError != ERROR_SUCCESS)
+            return systemError;
+        return volume_is_full(destinationFolder, destinationPath, expected) ? ERROR_DISK_FULL
+                                                                            : ERROR_WRITE_FAULT;
+    case LZERROR_READ:
+        return systemError != ERROR_SUCCESS ? systemError : ERROR_READ_FAULT;
+    case LZERROR_GLOBALLOC:
+    case LZERROR_GLOBLOCK:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case LZERROR_BADINHANDLE:
+    case LZERROR_BADOUTHANDLE:
+        return ERROR_INVALID_HANDLE;
+    default:
+        // LZERROR_UNKNOWNALG, LZERROR_BADVALUE, or a copy that stopped short.
+        return ERROR_INVALID_DATA;
+    }
+}
+
+} // namespace
 
 int raw_install(UINT id, const char* folder, const char* name, int readOnly)
 {
@@ -141,8 +183,22 @@ int file_write(const void* bytes, DWORD count, const char* path)
 
 int compressed_install(UINT id, const char* folder, const char* name)
 {
-    if (!resource_write(id, g_setup.tempFolder, kDataFileName))
-        return 0;
+    {
+        LockedResource resource(id);
+        if (resource.bytes() == NULL)
+            return 0;
+        // Bytes that are no container are refused before anything is
+        // written: expanded, they would come out as they stand and look
+        // like a whole file.
+        if (!is_szdd_container(resource.bytes(), resource.size())) {
+            SetLastError(ERROR_INVALID_DATA);
+            return 0;
+        }
+        PathBuffer dataPath;
+        path_join(g_setup.tempFolder, kDataFileName, dataPath);
+        if (!file_write(resource.bytes(), resource.size(), dataPath))
+            return 0;
+    }
     int expanded = file_expansion(g_setup.tempFolder, kDataFileName, folder, name);
     // Keep the reason of a failed expansion for the caller's notice; the
     // clean-up below must not replace it.
@@ -193,19 +249,22 @@ int file_expansion(const char* sourceFolder, const char* sourceName,
         CloseHandle(source);
         return 0;
     }
+    SetLastError(ERROR_SUCCESS);
     LONG copied = LZCopy(sourceLz, destinationLz);
+    // The system's reason for a failed copy, before anything else runs.
+    DWORD copyError = GetLastError();
     // Each LZClose also closes the file beneath the expansion handle, so
     // both files are closed after these two calls.
     LZClose(sourceLz);
     LZClose(destinationLz);
 
-    // A damaged or truncated container makes LZCopy fail or stop short; the
-    // destination then does not hold the file and must not count as one.
-    if (copied < 0 || expected < 0 || copied != expected) {
-        SetLastError(ERROR_INVALID_DATA);
-        return 0;
-    }
-    return 1;
+    if (copied >= 0 && expected >= 0 && copied == expected)
+        return 1;
+    // The destination does not hold the whole file and must not count as
+    // one; the caller's notice names the true reason.
+    SetLastError(
+        copy_failure_reason(copied, copyError, destinationFolder, destinationPath, expected));
+    return 0;
 }
 
 void retried_delete(const char* path)

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "payload/catalogue.h"
+#include "setup/write_whole.h"
 
 // Writes raw payload resource id unchanged to folder\name, read-only when
 // readOnly is non-zero. An existing file's attributes are cleared first, so
@@ -12,20 +13,25 @@ int raw_install(UINT id, const char* folder, const char* name, int readOnly);
 
 // Writes compressed payload resource id to "data.tmp" in the temp folder,
 // expands it into folder\name and deletes "data.tmp" again. 1 means the
-// destination holds the whole expanded file.
+// destination holds the whole expanded file. A resource that is no SZDD
+// container (mode 'A', whole header) fails with ERROR_INVALID_DATA before
+// anything is written.
 int compressed_install(UINT id, const char* folder, const char* name);
 
 // Writes payload resource id unchanged to folder\name (never read-only).
 int resource_write(UINT id, const char* folder, const char* name);
 
-// Creates path (attributes cleared first) and writes count bytes to it in
-// one call. A write that stores fewer bytes than asked is a failure.
+// Creates path (attributes cleared first) and writes the count bytes to it
+// (write_whole).
 int file_write(const void* bytes, DWORD count, const char* path);
 
 // Expands the SZDD container sourceFolder\sourceName into
-// destinationFolder\destinationName through LZ32. Fails (0, last error
-// ERROR_INVALID_DATA) when the copy does not yield the container's whole
-// expanded length.
+// destinationFolder\destinationName through LZ32. Fails (0) when the copy
+// does not yield the container's whole expanded length, with the reason as
+// the last error: the failed write's or read's own error (ERROR_DISK_FULL
+// on a full disk), ERROR_WRITE_FAULT or ERROR_READ_FAULT when the system
+// gave none, ERROR_NOT_ENOUGH_MEMORY, or ERROR_INVALID_DATA for a
+// container that ends early or is of an unknown form.
 int file_expansion(const char* sourceFolder, const char* sourceName,
                    const char* destinationFolder, const char* destinationName);
 
@@ -34,10 +40,6 @@ void retried_delete(const char* path);
 
 // Retried delete of folder + "\" + name: the backslash is always added.
 void delete_in_folder(const char* folder, const char* name);
-
-// One WriteFile of count bytes; 1 only when it succeeds and every byte was
-// taken. A short write leaves ERROR_WRITE_FAULT as the last error.
-int write_whole(HANDLE file, const void* bytes, DWORD count);
 
 // Installs one catalogue entry into folder by its storage form: raw
 // install with its read-only flag, or compressed install.

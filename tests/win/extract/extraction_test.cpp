@@ -134,6 +134,15 @@ TEST_F(Extraction, ExpansionRejectsTruncatedAndUnreadableContainers)
     ASSERT_TRUE(write_file(temp_ + "header.tmp", container.substr(0, 14)));
     EXPECT_EQ(0, file_expansion(temp_.c_str(), "header.tmp", folder_.c_str(), "header.scp"));
     EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
+    // A resource that is no container at all is refused by the compressed
+    // install before anything is written (LZ32 would copy it as it stands).
+    {
+        SetupScope scope(folder_, temp_);
+        EXPECT_EQ(0, compressed_install(kWritableRaw, folder_.c_str(), "plain.scp"));
+        EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
+        EXPECT_FALSE(file_exists(in_folder("plain.scp")));
+        EXPECT_FALSE(file_exists(temp_ + "data.tmp"));
+    }
     // The whole container expands.
     ASSERT_TRUE(write_file(temp_ + "whole.tmp", container));
     EXPECT_EQ(1, file_expansion(temp_.c_str(), "whole.tmp", folder_.c_str(), "whole.scp"));

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   g++-mingw-w64-i686 wine wine32 wine64 xvfb xauth x11-utils
   cmake make g++ googletest
-  imagemagick mscompress libmspack-dev liblnk-utils
+  imagemagick mscompress libmspack-dev liblnk-utils zlib1g-dev
   clang libclang-rt-14-dev nsis python3
 )
 

@@ -1,11 +1,17 @@
 // szdd: build-time SZDD compressor and expander.
 //   szdd compress IN OUT   writes IN as an SZDD container (optimal parse)
 //   szdd expand IN OUT     expands an SZDD container
+//   szdd crc-table OUT ID FILE [ID FILE...]
+//                          writes the CRC-32 of each FILE as a table of
+//                          little-endian 32-bit pairs (ID, CRC), in order
 // Exit code 0 on success, 1 on any failure (message on stderr), 2 on usage.
 
 #include "szdd.h"
 
+#include "payload/crc32.h"
+
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,7 +22,8 @@ namespace {
 const char* const kUsage =
     "usage: szdd compress IN OUT    write IN as an SZDD container\n"
     "       szdd compress --greedy IN OUT   (greedy parse, for comparison)\n"
-    "       szdd expand IN OUT      expand an SZDD container\n";
+    "       szdd expand IN OUT      expand an SZDD container\n"
+    "       szdd crc-table OUT ID FILE [ID FILE...]   CRC-32 of each FILE, by ID\n";
 
 struct File {
     std::FILE* f;
@@ -81,6 +88,25 @@ int expand_file(const char* in_path, const char* out_path) {
     return write_file(out_path, out) ? 0 : 1;
 }
 
+// The payload checksum table the setup program reads: for each file, its
+// id and the CRC-32 of its bytes, both 32-bit little-endian.
+int crc_table(const std::vector<std::string>& args) {
+    std::vector<std::uint8_t> table, data;
+    for (std::size_t i = 2; i + 1 < args.size(); i += 2) {
+        char* end = nullptr;
+        unsigned long id = std::strtoul(args[i].c_str(), &end, 10);
+        if (args[i].empty() || *end != '\0' || id > 0xFFFF) {
+            std::fprintf(stderr, "szdd: %s is no resource id\n", args[i].c_str());
+            return 1;
+        }
+        if (!read_file(args[i + 1].c_str(), data)) return 1;
+        std::uint32_t crc = crc32_update(0, data.data(), data.size());
+        for (std::uint32_t value : {std::uint32_t(id), crc})
+            for (int shift = 0; shift < 32; shift += 8) table.push_back(std::uint8_t(value >> shift));
+    }
+    return write_file(args[1].c_str(), table) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,6 +116,7 @@ int main(int argc, char** argv) {
     if (args.size() == 4 && args[0] == "compress" && args[1] == "--greedy")
         return compress_file(args[2].c_str(), args[3].c_str(), szdd::Parse::greedy);
     if (args.size() == 3 && args[0] == "expand") return expand_file(args[1].c_str(), args[2].c_str());
+    if (args.size() >= 4 && args.size() % 2 == 0 && args[0] == "crc-table") return crc_table(args);
     std::fputs(kUsage, stderr);
     return 2;
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "payload/catalogue.h"
 #include "szdd.h"
 
@@ -197,6 +199,29 @@ TEST(PayloadSet, PayloadFolderExcludeAndVerbatimChangeOnlyTheirEntries)
         } else if (forms[line.id] == "RAW") {
             EXPECT_EQ(mine.path, line.path) << line.id;
         }
+    }
+}
+
+TEST(PayloadSet, ChecksumTableHoldsTheCrcOfEveryCarriedResource)
+{
+    // zlib's CRC-32 is the reference the table must agree with, for every
+    // kind of stored file: containers, raw files, a verbatim one.
+    std::string language;
+    std::vector<RcLine> lines =
+        read_resource_script(std::string(CHANGED_SET) + "/payload.rc", &language);
+    std::string table = read_file(std::string(CHANGED_SET) + "/checksums.bin");
+    ASSERT_EQ(table.size(), lines.size() * 8);
+    auto word = [&table](size_t at) {
+        const unsigned char* b = reinterpret_cast<const unsigned char*>(table.data()) + at;
+        return std::uint32_t(b[0] | b[1] << 8 | b[2] << 16 | std::uint32_t(b[3]) << 24);
+    };
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string stored = read_file(lines[i].path);
+        ASSERT_FALSE(stored.empty()) << lines[i].path;
+        EXPECT_EQ(word(8 * i), lines[i].id);
+        EXPECT_EQ(word(8 * i + 4),
+                  crc32(0, reinterpret_cast<const Bytef*>(stored.data()), uInt(stored.size())))
+            << lines[i].path;
     }
 }
 

@@ -11,7 +11,8 @@
 // here and leaves its own file.
 bool hand_over_to_copy(const char* self);
 
-// In a copy: true when the command line carries "/after <handle>"; the
+// In a copy: true when the arguments after the program's own path are
+// exactly "/after <handle>" and the handle is one of another process; the
 // original has then asked for confirmation, and has ended (or 30 s have
 // passed) when this returns.
 bool wait_for_original(const char* commandLine);

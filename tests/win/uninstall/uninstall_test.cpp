@@ -253,6 +253,28 @@ TEST_F(Uninstall, NoOrARunningProgramChangeNothingAndWhatStaysInUseIsListed)
     expect_question(declined.notices[0]);
     EXPECT_EQ(installedState, installation_state());
 
+    // Only the hand-over's exact form spares the question: not the same
+    // words inside the program's own path, and not a handle that names no
+    // other process (4294967295 is this process itself).
+    // (A folder name that ends in a blank, "C:\Tools ", made as it stands.)
+    const std::string odd = "C:\\Tools /after 12";
+    ASSERT_TRUE(CreateDirectoryA("\\\\?\\C:\\Tools ", NULL));
+    ASSERT_TRUE(CreateDirectoryA("\\\\?\\C:\\Tools \\after 12", NULL));
+    ASSERT_TRUE(CopyFileA((windows_directory() + "\\vcluins1.exe").c_str(),
+                          "\\\\?\\C:\\Tools \\after 12\\vcluins1.exe", FALSE));
+    for (const std::string& commandLine :
+         {"\"" + odd + "\\vcluins1.exe\"", "\"" + odd + "\\vcluins1.exe\" /after 4294967295",
+          "\"" + windows_directory() + "\\vcluins1.exe\" /after 4"}) {
+        Outcome asked = run(commandLine, IDNO);
+        EXPECT_EQ(1, asked.exitCode) << commandLine;
+        ASSERT_EQ(1u, asked.notices.size()) << commandLine;
+        expect_question(asked.notices[0]);
+        EXPECT_EQ(installedState, installation_state()) << commandLine;
+    }
+    DeleteFileA("\\\\?\\C:\\Tools \\after 12\\vcluins1.exe");
+    RemoveDirectoryA("\\\\?\\C:\\Tools \\after 12");
+    RemoveDirectoryA("\\\\?\\C:\\Tools ");
+
     // The main program, started as the user would, blocks the removal
     // before anything is asked.
     HANDLE release = CreateEventA(NULL, TRUE, FALSE, "VeltranoxProbeRelease");

@@ -4,21 +4,25 @@
 #   add_wine_test(NAME <name> SOURCES <files...>
 #                 [LIBS <libs...>] [RESOURCES <rc files...>]
 #                 [DRIVES <x:type>...] [ENV <NAME=VALUE>...]
-#                 [DEPENDS <targets...>] [PRE_RUN <windows command lines...>]
+#                 [DEPENDS <targets...>] [SIBLINGS <files...>]
+#                 [PRE_RUN <windows command lines...>]
 #                 [TIMEOUT <seconds>])
 #     Builds <name>.exe (console, static runtime) from SOURCES with the
 #     common test main, linked with LIBS, setupcore, uirobot, winebench and
 #     GoogleTest/GoogleMock, and registers ONE ctest <name> that runs it.
 #     DRIVES: x:floppy|network|cdrom|ramdisk|hd gives drive x a fresh folder
 #       of that type; x:none removes the letter. C: always reads as fixed.
+#       x:hd:<size> (e.g. x:hd:1536k) makes it a tmpfs of that size, which
+#       can really fill up (needs root; unmounted after the run).
 #     ENV: NAME=VALUE is set in the test's Windows environment (TEMP too).
 #     DEPENDS: built first; executables among them are copied next to the
 #       test exe, so the test finds them with sibling_path("name.exe").
+#     SIBLINGS: files (made by custom commands, say) copied there as well.
 #     PRE_RUN: Windows command lines run (with wine) before the test.
 #     TIMEOUT: the test is killed after this many seconds (default 120).
 #
 #   add_wine_run(NAME <name> EXE <target> [ARGS <args...>] [DRIVES ...]
-#                [ENV ...] [DEPENDS ...] [PRE_RUN ...] [TIMEOUT <s>])
+#                [ENV ...] [DEPENDS ...] [SIBLINGS ...] [PRE_RUN ...] [TIMEOUT <s>])
 #     Registers a ctest that runs an existing Windows executable target the
 #     same way (for instance robot-driver.exe walking the setup program);
 #     the ctest passes when it exits with 0.
@@ -51,7 +55,7 @@ set_tests_properties(wine_template PROPERTIES FIXTURES_SETUP wine_prefix
                      TIMEOUT 600 LABELS wine)
 
 function(_wine_test_register name exe)
-  cmake_parse_arguments(W "" "TIMEOUT" "ARGS;DRIVES;ENV;DEPENDS;PRE_RUN" ${ARGN})
+  cmake_parse_arguments(W "" "TIMEOUT" "ARGS;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS" ${ARGN})
   if(NOT W_TIMEOUT)
     set(W_TIMEOUT 120)
   endif()
@@ -65,6 +69,9 @@ function(_wine_test_register name exe)
   endforeach()
   foreach(p ${W_PRE_RUN})
     list(APPEND runner_args "--pre=${p}")
+  endforeach()
+  foreach(f ${W_SIBLINGS})
+    list(APPEND runner_args "--sibling=${f}")
   endforeach()
   foreach(t ${W_DEPENDS})
     # Executables go next to the test; anything else is only built first.
@@ -80,7 +87,7 @@ endfunction()
 
 function(add_wine_test)
   cmake_parse_arguments(WT "" "NAME;TIMEOUT"
-                        "SOURCES;LIBS;RESOURCES;DRIVES;ENV;DEPENDS;PRE_RUN" ${ARGN})
+                        "SOURCES;LIBS;RESOURCES;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS" ${ARGN})
   if(NOT WT_NAME OR NOT WT_SOURCES)
     message(FATAL_ERROR "add_wine_test needs NAME and SOURCES")
   endif()
@@ -96,11 +103,13 @@ function(add_wine_test)
     list(APPEND extra TIMEOUT ${WT_TIMEOUT})
   endif()
   _wine_test_register(${WT_NAME} $<TARGET_FILE:${WT_NAME}> ${extra}
-    DRIVES ${WT_DRIVES} ENV ${WT_ENV} DEPENDS ${WT_DEPENDS} PRE_RUN ${WT_PRE_RUN})
+    DRIVES ${WT_DRIVES} ENV ${WT_ENV} DEPENDS ${WT_DEPENDS} PRE_RUN ${WT_PRE_RUN}
+    SIBLINGS ${WT_SIBLINGS})
 endfunction()
 
 function(add_wine_run)
-  cmake_parse_arguments(WR "" "NAME;EXE;TIMEOUT" "ARGS;DRIVES;ENV;DEPENDS;PRE_RUN" ${ARGN})
+  cmake_parse_arguments(WR "" "NAME;EXE;TIMEOUT" "ARGS;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS"
+                        ${ARGN})
   if(NOT WR_NAME OR NOT WR_EXE)
     message(FATAL_ERROR "add_wine_run needs NAME and EXE")
   endif()
@@ -109,7 +118,8 @@ function(add_wine_run)
     list(APPEND extra TIMEOUT ${WR_TIMEOUT})
   endif()
   _wine_test_register(${WR_NAME} $<TARGET_FILE:${WR_EXE}> ${extra} ARGS ${WR_ARGS}
-    DRIVES ${WR_DRIVES} ENV ${WR_ENV} DEPENDS ${WR_DEPENDS} PRE_RUN ${WR_PRE_RUN})
+    DRIVES ${WR_DRIVES} ENV ${WR_ENV} DEPENDS ${WR_DEPENDS} PRE_RUN ${WR_PRE_RUN}
+    SIBLINGS ${WR_SIBLINGS})
 endfunction()
 
 function(add_wine_helper)

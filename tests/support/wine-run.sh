@@ -11,7 +11,10 @@
 #                      test removes (even Z:, the Unix root).
 #   --timeout S        the program is killed after S seconds (default 120)
 #   --drive X:TYPE     drive X is a fresh folder of type floppy, network,
-#                      cdrom, ramdisk or hd; TYPE none removes the letter
+#                      cdrom, ramdisk or hd; TYPE none removes the letter;
+#                      X:hd:SIZE mounts a tmpfs of SIZE (e.g. 1536k) there,
+#                      a disk that really fills up (root only), unmounted
+#                      when the run ends, however it ends
 #   --env NAME=VALUE   the Windows program sees NAME=VALUE (see below)
 #   --sibling FILE     FILE is copied next to EXE (helpers it starts)
 #   --pre CMDLINE      a Windows command line run (wine CMDLINE, from C:\tests)
@@ -79,7 +82,7 @@ t_copy=$(ms)
 {
   printf '\n[Software\\\\Wine\\\\Drives]\n"c:"="hd"\n'
   for d in ${drives[@]+"${drives[@]}"}; do
-    letter=$(tr 'A-Z' 'a-z' <<<"${d%%:*}"); type=${d#*:}
+    letter=$(tr 'A-Z' 'a-z' <<<"${d%%:*}"); type=${d#*:}; type=${type%%:*}
     case "$type" in
       none) ;;
       floppy|network|cdrom|ramdisk|hd) printf '"%s:"="%s"\n' "$letter" "$type" ;;
@@ -87,11 +90,24 @@ t_copy=$(ms)
     esac
   done
 } >>"$prefix/system.reg" || exit 2
+mounts=()
+unmount_drives() {
+  # Lazily: a Wine process that still holds a file there cannot stop it.
+  for m in ${mounts[@]+"${mounts[@]}"}; do umount -l "$m" 2>/dev/null; done
+  mounts=()
+}
+trap unmount_drives EXIT
 for d in ${drives[@]+"${drives[@]}"}; do
-  letter=$(tr 'A-Z' 'a-z' <<<"${d%%:*}"); type=${d#*:}
+  letter=$(tr 'A-Z' 'a-z' <<<"${d%%:*}"); type=${d#*:}; size=""
+  [ "$type" != "${type#*:}" ] && size=${type#*:} && type=${type%%:*}
   rm -f "$prefix/dosdevices/$letter:"
   if [ "$type" != none ]; then
     mkdir -p "$work/drive-$letter"
+    if [ -n "$size" ]; then
+      mount -t tmpfs -o "size=$size" tmpfs "$work/drive-$letter" ||
+        { echo "wine-run: cannot mount a tmpfs of $size for $letter: (root needed)" >&2; exit 2; }
+      mounts+=("$work/drive-$letter")
+    fi
     ln -s "$work/drive-$letter" "$prefix/dosdevices/$letter:"
   fi
 done
@@ -108,6 +124,7 @@ xvfb_pid=""
 cleanup() {
   WINEPREFIX=$prefix wineserver -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  unmount_drives
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -165,6 +182,7 @@ if [ $rc -eq 0 ] && [ "${WINE_TEST_KEEP:-}" != 1 ]; then
   # A pass needs nothing from the prefix: stopping Wine (which takes most
   # of a second) and removing the folder go on after this script returns.
   # The folder moves aside first, so a new run of the same test is safe.
+  unmount_drives
   cd / && mv "$work" "$work.done.$$" && prefix=$work.done.$$/prefix
   (cleanup; rm -rf "$work.done.$$") </dev/null >/dev/null 2>&1 &
   disown

@@ -6,7 +6,8 @@
 // ProbeSetup.exe carries the launch probe as its main program (it records
 // how it was started), NewerSetup.exe the probe with version 2.0.0.0, and
 // DamagedSetup.exe a licence text that fails the integrity check; apart
-// from their payload they are the release program.
+// from their payload they are the release program. The damaged\*.exe are
+// ProbeSetup.exe with one byte of one payload resource changed in the file.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -424,6 +425,84 @@ TEST(DamagedLicence, IsRefusedBeforeAnyFileIsWritten)
     ASSERT_TRUE(folder_exists(kInstallFolder));
     expect_only_startup_values();
     expect_no_payload_written(kInstallFolder);
+}
+
+// Setup programs damaged after they were built: the licence, the main
+// program's container and a raw entry each fail the checksum the build
+// recorded, with the system's text for it; the main program's container
+// turned into no container (its checksum made to match) is refused as
+// invalid data. Nothing damaged is installed, and no damage replaces the
+// installed main program.
+TEST(DamagedPayload, IsNeverInstalledAndNamesTheChecksum)
+{
+    const std::string crcNotice = notice("ERROR 62", system_message(ERROR_CRC));
+    Payload payload = load_payload("PROBE_PAYLOAD");
+    ASSERT_TRUE(make_quick_launch_folder());
+
+    WalkRecord licence = walk("LicenceFlipped.exe");
+    EXPECT_EQ(crcNotice, notices_of(licence));
+    EXPECT_FALSE(licence.progressSeen);
+    expect_only_startup_values();
+    expect_no_payload_written(kInstallFolder);
+
+    // The damaged file is left out; everything else installs and starts.
+    WalkRecord manifest = walk("ManifestFlipped.exe");
+    EXPECT_EQ(crcNotice, notices_of(manifest));
+    EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
+    expect_installation(payload, kInstallFolder, windows_directory(), {kLaunchRecord}, 186);
+    expect_registered(kInstallFolder, "ManifestFlipped.exe");
+    ASSERT_TRUE(remove_file(std::string(kInstallFolder) + "\\" + kLaunchRecord));
+
+    // Over that installation, a damaged main program goes nowhere.
+    const std::string mainProgram = main_program_in(kInstallFolder);
+    ASSERT_TRUE(payload.bytes(106) == file_contents(mainProgram));
+    WalkRecord flipped = walk("MainFlipped.exe");
+    EXPECT_EQ(crcNotice + notice("ERROR 34", system_message(ERROR_CRC)), notices_of(flipped));
+    WalkRecord unpacked = walk("MainNoContainer.exe");
+    EXPECT_EQ(notice("ERROR 34", system_message(ERROR_INVALID_DATA)), notices_of(unpacked));
+    EXPECT_TRUE(payload.bytes(106) == file_contents(mainProgram)) << "the main program changed";
+    EXPECT_FALSE(file_exists(std::string(kInstallFolder) + "\\image.tmp"));
+    EXPECT_FALSE(file_exists(temp_folder() + "data.tmp"));
+    EXPECT_EQ("", wait_for_launch_record(kInstallFolder, 1000)) << "a program was started";
+}
+
+bool write_file(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) &&
+              written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+// A previous installation on a drive that is all but full: the main
+// program cannot be expanded, the notice says why, the old copy stays.
+TEST(FullDisk, IsNamedAsAFullDiskAndKeepsTheOldMainProgram)
+{
+    const std::string folder = "F:\\Veltranox";
+    const std::string mainProgram = main_program_in(folder);
+    const std::string oldProgram = "the previous installation's main program";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(write_file(mainProgram, oldProgram));
+    set_string_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path", folder);
+    // Fill the drive up to the last 64 KB: far less than the main program.
+    ULARGE_INTEGER available;
+    ASSERT_TRUE(GetDiskFreeSpaceExA("F:\\", &available, nullptr, nullptr));
+    const ULONGLONG kLeft = 64 * 1024;
+    ASSERT_GT(available.QuadPart, kLeft) << "the test drive is too small";
+    ASSERT_TRUE(write_file("F:\\filler.bin", std::string(size_t(available.QuadPart - kLeft), 'f')));
+    Payload payload = load_payload("RELEASE_PAYLOAD");
+    ASSERT_GT(payload.bytes(106).size(), kLeft * 2);
+
+    WalkRecord record = walk("VeltranoxSetup.exe");
+    EXPECT_EQ(notice("ERROR 34", system_message(ERROR_DISK_FULL)), notices_of(record));
+    ASSERT_EQ(1u, record.locations.size());
+    EXPECT_EQ(folder, record.locations[0].folder);
+    EXPECT_EQ(oldProgram, file_contents(mainProgram));
+    EXPECT_FALSE(file_exists(temp_folder() + "data.tmp"));
 }
 
 } // namespace

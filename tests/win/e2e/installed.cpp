@@ -100,7 +100,7 @@ std::string temp_folder()
 
 void expect_installation(const Payload& payload, const std::string& folder,
                          const std::string& uninstallerFolder,
-                         const std::set<std::string>& extra)
+                         const std::set<std::string>& extra, int absentId)
 {
     const std::string windows = windows_directory();
     std::set<std::string> expectedNames = extra;
@@ -115,6 +115,11 @@ void expect_installation(const Payload& payload, const std::string& folder,
         if (where == folder)
             expectedNames.insert(entry.fileName);
         std::string path = where + "\\" + entry.fileName;
+        if (entry.id == absentId) {
+            expectedNames.erase(entry.fileName);
+            EXPECT_FALSE(file_exists(path)) << path;
+            continue;
+        }
         std::string installed = file_contents(path);
         const std::string& expected = payload.bytes(entry.id);
         ASSERT_FALSE(expected.empty());

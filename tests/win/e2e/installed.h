@@ -39,10 +39,11 @@ std::string temp_folder();
 // Every catalogued file in its place, byte for byte, read-only exactly
 // where the catalogue says; the install folder holds nothing else but
 // `extra`; no "data.tmp" in the temp folder. The uninstaller is expected in
-// `uninstallerFolder` (and not in the other of the two folders).
+// `uninstallerFolder` (and not in the other of the two folders). The entry
+// of payload id `absentId`, when given, must be missing instead.
 void expect_installation(const Payload& payload, const std::string& folder,
                          const std::string& uninstallerFolder,
-                         const std::set<std::string>& extra = {});
+                         const std::set<std::string>& extra = {}, int absentId = 0);
 
 // Registry expectations: a REG_SZ stored with its terminating zero, a
 // REG_DWORD, or no such value.

@@ -20,8 +20,9 @@
 #   stands, whatever their storage form (for damaged containers in tests);
 #   EXCLUDE ids are left out. The script also carries resource 1 of type
 #   "FILECRC": the CRC-32 of each resource's stored bytes (made by
-#   ${SZDD_TOOL} crc-table once the files are final). STANDARD marks the release set, whose packed
-#   containers other sets reuse when they carry the same file.
+#   ${SZDD_TOOL} crc-table once the files are final). STANDARD marks the
+#   release set, whose packed containers other sets reuse when they carry
+#   the same file.
 #   Sets <name>_PAYLOAD_DIR (the folder holding payload.rc),
 #   <name>_PAYLOAD_FILES (what the script reads) and <name>_PAYLOAD_TARGETS
 #   (targets that make them) in the caller's scope. It also writes

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include "resources/version.h"
+
 // Results of main_program_replacement().
 enum ReplacementResult {
     kReplaced = 1,         // the new main program stands at its path
@@ -23,8 +25,12 @@ int main_program_replacement();
 // information and a buffer for it could be allocated, else 0.
 int file_version_query(const char* path, DWORD* major, DWORD* leastSignificant);
 
-// The version of the main program that we carry.
-enum { kCarriedMajor = 1, kCarriedLeastSignificant = 1 };
+// The version of the main program that we carry (1.0.0.1): its first number,
+// and its third and fourth as dwFileVersionLS holds them.
+enum {
+    kCarriedMajor = RELEASE_VERSION_MAJOR,
+    kCarriedLeastSignificant = (RELEASE_VERSION_BUILD << 16) | RELEASE_VERSION_PATCH
+};
 
 // Waits, in milliseconds.
 enum {

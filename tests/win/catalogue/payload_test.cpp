@@ -141,6 +141,23 @@ std::string file_version(const std::string& path)
            std::to_string(LOWORD(info->dwFileVersionLS));
 }
 
+// A text of the version block's English (US, Unicode) string table, as
+// Explorer's Details page shows it; "(none)" when absent.
+std::string version_text(const std::string& path, const char* name)
+{
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    std::vector<char> block(size);
+    char* text = nullptr;
+    UINT length = 0;
+    std::string query = std::string("\\StringFileInfo\\040904b0\\") + name;
+    if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size, block.data()) ||
+        !VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length) ||
+        text == nullptr)
+        return "(none)";
+    return text;
+}
+
 // One setup program file, opened as data.
 class CarriedPayload {
 public:
@@ -264,6 +281,41 @@ TEST(ReleasePayload, CompressedEntriesExpandThroughLz32ToTheirFiles)
             EXPECT_EQ(file_version(work), "1.0.0.1");
     }
     EXPECT_EQ(compressed, 12);
+}
+
+// The setup program and the uninstaller it installs say what they are, with
+// the main program's maker, product and version, in their fixed and their
+// text version information alike.
+TEST(ReleasePayload, SetupProgramAndUninstallerCarryTheMainProgramsVersionBlock)
+{
+    CarriedPayload setup("VeltranoxSetup.exe", RELEASE_SOURCES);
+    ASSERT_NE(setup.module(), nullptr);
+    std::string folder = work_folder();
+    // (Not "uninstaller.exe": Wine would read the version of its own program
+    // of that name.)
+    std::string programs[3] = {sibling_path("VeltranoxSetup.exe"), folder + "\\Veltranox.exe",
+                               folder + "\\vcluins1.exe"};
+    std::string expanded;
+    ASSERT_GT(lz32_expand(setup.bytes(kPayloadCatalogue[kMainProgramEntry].id), programs[1],
+                          &expanded), 0);
+    ASSERT_GT(lz32_expand(setup.bytes(kPayloadCatalogue[kUninstallerEntry].id), programs[2],
+                          &expanded), 0);
+
+    std::string mainVersion = file_version(programs[1]);
+    EXPECT_EQ("1.0.0.1", mainVersion);
+    std::set<std::string> descriptions;
+    for (const std::string& program : programs) {
+        SCOPED_TRACE(program);
+        EXPECT_EQ(mainVersion, file_version(program));
+        EXPECT_EQ(mainVersion, version_text(program, "FileVersion"));
+        EXPECT_EQ(mainVersion, version_text(program, "ProductVersion"));
+        EXPECT_EQ("Tervick Software", version_text(program, "CompanyName"));
+        EXPECT_EQ("Veltranox 2003", version_text(program, "ProductName"));
+        EXPECT_EQ("Copyright \xA9 2003 Tervick Software", version_text(program, "LegalCopyright"));
+        descriptions.insert(version_text(program, "FileDescription"));
+    }
+    EXPECT_EQ(3u, descriptions.size()) << "each program describes itself";
+    EXPECT_EQ(0u, descriptions.count("(none)"));
 }
 
 TEST(ReleasePayload, LicenceTextHasTheFormTheLicenceDialogChecks)

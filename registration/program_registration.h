@@ -15,5 +15,9 @@ void app_paths_registration();
 
 // Writes the uninstall entry "Veltranox" ("DisplayName", and
 // "UninstallString" = the Windows directory joined with the uninstaller's
-// name). Non-zero only when both values were written.
+// name), and what the list of installed programs shows: "Publisher",
+// "DisplayVersion", "DisplayIcon" (the main program), "InstallLocation",
+// "EstimatedSize" (KB), "NoModify" and "NoRepair". Non-zero only when
+// "DisplayName" and "UninstallString" were written; writes nothing when
+// the uninstaller's path does not fit a path buffer.
 int uninstall_registration();

@@ -131,6 +131,12 @@ void expect_registered(const std::string& folder, const char* setup)
                   "Veltranox 2003   (Remove Only)");
     expect_string(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
                   windows_directory() + "\\vcluins1.exe");
+    expect_string(HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher", "Tervick Software");
+    expect_string(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", "1.0.0.1");
+    expect_string(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon", main_program_in(folder));
+    expect_string(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", folder);
+    expect_dword(HKEY_LOCAL_MACHINE, kUninstallKey, "NoModify", 1);
+    expect_dword(HKEY_LOCAL_MACHINE, kUninstallKey, "NoRepair", 1);
     EXPECT_EQ(1u, count_of(uninstaller_list(), kUninstallListEntry)) << uninstaller_list();
 }
 
@@ -314,6 +320,9 @@ TEST(MainProgramRunning, InstallsTheReleaseThenRefusesToReplaceItWhileItRuns)
     EXPECT_TRUE(IsZoomed(mainWindow)) << "the installed program starts maximised";
     expect_installation(payload, kInstallFolder, windows_directory());
     expect_registered(kInstallFolder, "VeltranoxSetup.exe");
+    // The list of installed programs gives the release's size, in KB.
+    expect_dword(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize",
+                 DWORD((payload.total_size() + 1023) / 1024));
 
     Footprint before = Footprint::of(kInstallFolder);
     WalkRecord second = walk("VeltranoxSetup.exe");

@@ -73,6 +73,14 @@ bool Payload::load(const char* variable)
     return true;
 }
 
+size_t Payload::total_size() const
+{
+    size_t total = 0;
+    for (const auto& file : files_)
+        total += file.second.size();
+    return total;
+}
+
 const std::string& Payload::bytes(int id) const
 {
     static const std::string none;

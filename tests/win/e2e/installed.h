@@ -26,6 +26,8 @@ class Payload {
 public:
     bool load(const char* variable);
     const std::string& bytes(int id) const;
+    // The bytes of all entries together.
+    size_t total_size() const;
     std::string error;
 
 private:

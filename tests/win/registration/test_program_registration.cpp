@@ -33,6 +33,17 @@ void expect_string(HKEY root, const char* path, const char* name, const std::str
     EXPECT_EQ(text + '\0', value.bytes) << path << " " << (name ? name : "(default)");
 }
 
+DWORD stored_dword(HKEY root, const char* path, const char* name)
+{
+    StoredValue value = read_value(root, path, name);
+    EXPECT_TRUE(value.present && value.type == REG_DWORD && value.bytes.size() == 4)
+        << path << " \"" << name << "\" is no DWORD";
+    DWORD number = 0;
+    if (value.bytes.size() == 4)
+        memcpy(&number, value.bytes.data(), 4);
+    return number;
+}
+
 class ProgramRegistration : public testing::Test {
 protected:
     void SetUp() override
@@ -68,6 +79,20 @@ TEST_F(ProgramRegistration, WritesAppPathsMachinePathAndUninstallEntry)
     expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "DisplayName", kDisplayName);
     expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString",
                   windows_directory() + "\\vcluins1.exe");
+    // What the list of installed programs shows beside the name.
+    expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "Publisher", "Tervick Software");
+    expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "DisplayVersion", "1.0.0.1");
+    expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "DisplayIcon",
+                  "C:\\Program Files (x86)\\Veltranox\\Veltranox.exe");
+    expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "InstallLocation",
+                  "C:\\Program Files (x86)\\Veltranox");
+    // The release payload is about 2.3 MB expanded (the end-to-end run checks
+    // the figure against the installed files).
+    DWORD size = stored_dword(HKEY_LOCAL_MACHINE, kUninstallEntry, "EstimatedSize");
+    EXPECT_GT(size, 1000u);
+    EXPECT_LT(size, 20000u);
+    EXPECT_EQ(1u, stored_dword(HKEY_LOCAL_MACHINE, kUninstallEntry, "NoModify"));
+    EXPECT_EQ(1u, stored_dword(HKEY_LOCAL_MACHINE, kUninstallEntry, "NoRepair"));
     // The machine key is the maker's key itself; nothing goes to the user.
     EXPECT_EQ("", subkey_names(HKEY_LOCAL_MACHINE, kMachineKey));
     EXPECT_FALSE(read_value(HKEY_CURRENT_USER, kSettingsKey, "Path").present);
@@ -89,6 +114,9 @@ TEST_F(ProgramRegistration, SecondRunOverwritesTheSameEntries)
     expect_string(HKEY_LOCAL_MACHINE, kMachineKey, "Path", "C:\\Apps\\Veltranox");
     expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString",
                   "C:\\WINNT\\vcluins1.exe");
+    expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "DisplayIcon",
+                  "C:\\Apps\\Veltranox\\Veltranox.exe");
+    expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "InstallLocation", "C:\\Apps\\Veltranox");
 
     // Wine's own list of installed programs shows the entry once.
     std::string list = uninstaller_list();
@@ -166,6 +194,30 @@ TEST_F(ProgramRegistration, UninstallStringFollowsTheWindowsDirectoryAsHeld)
     expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString", "C:\\vcluins1.exe");
 }
 
+TEST_F(ProgramRegistration, UninstallerPathThatDoesNotFitFailsAndWritesNothing)
+{
+    // 507 characters: with "\\vcluins1.exe" and the terminator one byte too many.
+    std::string folder = "C:\\" + std::string(504, 'w');
+    strcpy(g_setup.windowsDirectory, folder.c_str());
+    EXPECT_EQ(0, uninstall_registration());
+    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallEntry));
+
+    // An entry of an earlier run keeps its working command.
+    strcpy(g_setup.windowsDirectory, "C:\\WINNT");
+    ASSERT_NE(0, uninstall_registration());
+    strcpy(g_setup.windowsDirectory, folder.c_str());
+    EXPECT_EQ(0, uninstall_registration());
+    expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString",
+                  "C:\\WINNT\\vcluins1.exe");
+
+    // One character less fits exactly.
+    folder.pop_back();
+    strcpy(g_setup.windowsDirectory, folder.c_str());
+    EXPECT_NE(0, uninstall_registration());
+    expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString",
+                  folder + "\\vcluins1.exe");
+}
+
 // The sequence's registration step: the uninstaller is written where the
 // uninstall entry points, or into the install folder when the entry could
 // not be written.
@@ -226,6 +278,17 @@ TEST_F(RegisterProgram, UnwritableUninstallEntryPutsUninstallerInInstallFolder)
     EXPECT_FALSE(file_exists(kInWindows));
     // The entry still names the Windows directory.
     expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString", kInWindows);
+}
+
+TEST_F(RegisterProgram, UninstallerPathThatDoesNotFitPutsUninstallerInInstallFolder)
+{
+    strcpy(g_setup.windowsDirectory, ("C:\\" + std::string(504, 'w')).c_str());
+    NoticeLog notices;
+    register_program();
+    EXPECT_TRUE(notices.stop().empty());
+
+    EXPECT_EQ(expected_, file_contents(kInInstallFolder));
+    EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString").present);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@ PACKAGES=(
   cmake make g++ googletest
   imagemagick mscompress libmspack-dev liblnk-utils zlib1g-dev
   clang libclang-rt-14-dev nsis python3
+  osslsigncode openssl
 )
 
 missing=()

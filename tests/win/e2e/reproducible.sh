@@ -2,15 +2,23 @@
 # Two builds of the same sources in different folders give the same setup
 # program, bit for bit: no time, no path and no build folder is baked in.
 #
-# usage: reproducible.sh SOURCE_DIR REFERENCE_EXE SZDD_TOOL WORK_DIR
+# usage: reproducible.sh SOURCE_DIR REFERENCE_EXE SZDD_TOOL WORK_DIR [SIGNED_DIR]
 #   Copies the sources (what git tracks plus new files it does not ignore;
 #   the whole folder but build trees when there is no git) to
 #   WORK_DIR/src-<n>, a path of another length, configures it into
 #   WORK_DIR/win and builds only the setup program, then compares it with
 #   REFERENCE_EXE, the program of the tree this test belongs to.
+#   SIGNED_DIR, the folder signed_release.sh leaves: the copy is then also
+#   built signed, with the same key and SOURCE_DATE_EPOCH, and compared with
+#   the signed setup program made there.
 set -uo pipefail
 src=${1:?source dir} reference=${2:?reference exe} szdd=${3:?szdd tool} work=${4:?work dir}
+signed=${5:-}
 [ -f "$reference" ] || { echo "no reference program $reference" >&2; exit 2; }
+if [ -n "$signed" ]; then
+  [ -f "$signed/out/VeltranoxSetup.exe" ] && [ -f "$signed/keys/epoch" ] ||
+    { echo "no signed setup program in $signed" >&2; exit 2; }
+fi
 
 rm -rf "$work"
 copy=$work/src-copy-$$
@@ -34,16 +42,35 @@ if ! cmake -S "$copy" -B "$work/win" -DCMAKE_BUILD_TYPE=Release \
   echo "the second build failed (log: $log)" >&2
   exit 1
 fi
-second=$output/VeltranoxSetup.exe
-if cmp -s "$reference" "$second"; then
-  echo "identical: $(stat -c %s "$reference") bytes, sha256 $(sha256sum <"$reference" | cut -c1-16)..."
-  rm -rf "$work"
-  exit 0
+
+# compare REFERENCE SECOND: 0 when identical, else the differences on stderr.
+compare() {
+  if cmp -s "$1" "$2"; then
+    echo "identical: $(stat -c %s "$1") bytes, sha256 $(sha256sum <"$1" | cut -c1-16)... ($1)"
+    return 0
+  fi
+  echo "the two builds differ:" >&2
+  echo "  $1 ($(stat -c %s "$1") bytes)" >&2
+  echo "  $2 ($(stat -c %s "$2") bytes)" >&2
+  cmp -l "$1" "$2" | head -20 >&2
+  echo "first differing bytes, with the sections they fall in:" >&2
+  objdump -h "$1" 2>/dev/null | sed -n '/^Idx/,$p' >&2
+  return 1
+}
+compare "$reference" "$output/VeltranoxSetup.exe" || exit 1
+
+if [ -n "$signed" ]; then
+  # The same tree, now given the key: only the signed programs link again.
+  echo "building it again, signed" >&2
+  if ! cmake "$work/win" -DSIGNING_PKCS12="$signed/keys/signer.p12" \
+         -DSIGNING_PASSWORD_FILE="$signed/keys/password.txt" >>"$log" 2>&1 ||
+     ! SOURCE_DATE_EPOCH=$(cat "$signed/keys/epoch") \
+         cmake --build "$work/win" --target VeltranoxSetup -j"${JOBS:-2}" >>"$log" 2>&1; then
+    tail -30 "$log" >&2
+    echo "the signed build failed (log: $log)" >&2
+    exit 1
+  fi
+  compare "$signed/out/VeltranoxSetup.exe" "$output/VeltranoxSetup.exe" || exit 1
 fi
-echo "the two builds differ:" >&2
-echo "  $reference ($(stat -c %s "$reference") bytes)" >&2
-echo "  $second ($(stat -c %s "$second") bytes)" >&2
-cmp -l "$reference" "$second" | head -20 >&2
-echo "first differing bytes, with the sections they fall in:" >&2
-objdump -h "$reference" 2>/dev/null | sed -n '/^Idx/,$p' >&2
-exit 1
+rm -rf "$work"
+exit 0

@@ -199,10 +199,12 @@ bool make_quick_launch_folder()
 
 std::string wait_for_launch_record(const std::string& folder, DWORD timeoutMs)
 {
+    // The probe renames its record into place whole, but a loaded machine
+    // can still show the name before a reader may open it: wait for text.
     std::string record = folder + "\\" + kLaunchRecord;
-    if (!robot::wait_until([&] { return file_exists(record); }, timeoutMs))
-        return std::string();
-    return file_contents(record);
+    std::string contents;
+    robot::wait_until([&] { return !(contents = file_contents(record)).empty(); }, timeoutMs);
+    return contents;
 }
 
 } // namespace e2e

@@ -7,7 +7,9 @@
 #     one byte changed fails the check;
 #   - that setup program installs under Wine, walked down the default path,
 #     and the main program, the companion and the uninstaller it installs
-#     verify too.
+#     verify too;
+#   - the same tree given a time-stamp authority's URL signs with a
+#     timestamp from it (a local authority, timestamp_authority.py).
 # WORK_DIR/keys (the key, its password, the authority, the signing time) and
 # WORK_DIR/out/VeltranoxSetup.exe are kept for the reproducible-build check.
 #
@@ -42,6 +44,17 @@ mkdir -p "$keys" || exit 2
   openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem \
     -passout file:password.txt -out signer.p12
   echo wrong >wrong-password.txt
+  # The time-stamp authority's certificate, from the same authority.
+  openssl req -newkey rsa:2048 -nodes -keyout tsa.key -out tsa.csr -subj "/CN=Veltranox Test TSA"
+  printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=critical,timeStamping\n' \
+    >tsa.ext
+  openssl x509 -req -in tsa.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 30 \
+    -extfile tsa.ext -out tsa.pem
+  echo 01 >tsa.serial
+  printf '%s\n' '[ tsa ]' 'default_tsa = authority' '[ authority ]' \
+    "serial = $PWD/tsa.serial" "signer_cert = $PWD/tsa.pem" "signer_key = $PWD/tsa.key" \
+    'signer_digest = sha256' 'default_policy = 1.3.6.1.4.1.55555.1' \
+    'digests = sha256, sha384, sha512' 'ess_cert_id_alg = sha256' >tsa.cnf
   # Signed after the certificate was issued, as a real release would be.
   date +%s >epoch
 ) >"$work/keys.log" 2>&1 || { cat "$work/keys.log" >&2; echo "cannot make the keys" >&2; exit 2; }
@@ -109,6 +122,28 @@ for installed in "Program Files (x86)/Veltranox/Veltranox.exe" windows/vmon03.ex
   fi
 done
 rm -rf "$work/run"
+
+# A timestamp from the configured authority: only the companion is signed
+# again, so the setup program above stays the reproducible one.
+python3 "$(dirname "$0")/timestamp_authority.py" "$keys/tsa.cnf" "$work/tsa.port" \
+  2>"$work/tsa.log" &
+tsa=$!
+for _ in $(seq 100); do [ -s "$work/tsa.port" ] && break; sleep 0.1; done
+companion=$work/win/resources/programs/companion/vmon03/vmon03.exe
+if [ ! -s "$work/tsa.port" ]; then
+  fail "the time-stamp authority did not start: $(cat "$work/tsa.log")"
+elif ! cmake "$work/win" -DSIGNING_TIMESTAMP_URL="http://127.0.0.1:$(cat "$work/tsa.port")/" \
+       >>"$log" 2>&1 || ! cmake --build "$work/win" --target vmon03 >>"$log" 2>&1; then
+  tail -20 "$log" >&2
+  fail "the timestamped build failed"
+elif ! osslsigncode verify -CAfile "$keys/ca.pem" -TSA-CAfile "$keys/ca.pem" -in "$companion" \
+       >"$work/verify.log" 2>&1 ||
+     ! grep -q "Timestamp Server Signature verification: ok" "$work/verify.log"; then
+  cat "$work/verify.log" >&2
+  fail "the companion carries no verified timestamp"
+fi
+kill "$tsa" 2>/dev/null
+wait "$tsa" 2>/dev/null
 
 [ $failures -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
 echo "signed release: setup program and the three installed programs verify" \

@@ -5,6 +5,7 @@
 #include "setup/notice.h"
 #include "setup/path.h"
 #include "setup/state.h"
+#include "setup/system_library.h"
 
 namespace {
 
@@ -95,8 +96,14 @@ int file_version_query(const char* path, DWORD* major, DWORD* leastSignificant)
 {
     *major = 0;
     *leastSignificant = 0;
+    // A version service or entry that cannot be had fails like its call:
+    // the program then counts as "not newer".
+    SystemLibrary version("version.dll");
+    auto getSize = SYSTEM_ENTRY(version, GetFileVersionInfoSizeA);
+    auto getInfo = SYSTEM_ENTRY(version, GetFileVersionInfoA);
+    auto queryValue = SYSTEM_ENTRY(version, VerQueryValueA);
     DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    DWORD size = getSize != NULL ? getSize(path, &handle) : 0;
     if (size == 0)
         return 0;
     HANDLE heap = GetProcessHeap();
@@ -105,8 +112,8 @@ int file_version_query(const char* path, DWORD* major, DWORD* leastSignificant)
         return 0;
     VS_FIXEDFILEINFO* fixed = NULL;
     UINT fixedSize = 0;
-    if (GetFileVersionInfoA(path, handle, size, buffer) &&
-        VerQueryValueA(buffer, "\\", (void**)&fixed, &fixedSize) && fixed != NULL &&
+    if (getInfo != NULL && getInfo(path, handle, size, buffer) && queryValue != NULL &&
+        queryValue(buffer, "\\", (void**)&fixed, &fixedSize) && fixed != NULL &&
         fixedSize >= sizeof(VS_FIXEDFILEINFO)) {
         *major = fixed->dwFileVersionMS >> 16;
         *leastSignificant = fixed->dwFileVersionLS;

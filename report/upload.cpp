@@ -6,6 +6,7 @@
 #include "registration/registry.h"
 #include "report/report_config.h"
 #include "setup/state.h"
+#include "setup/system_library.h"
 
 char g_reportBody[kReportBodySize];
 
@@ -22,14 +23,19 @@ const DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE 
 enum { kAnswerSize = 64 };
 
 // Closes the internet handle it holds when it goes out of scope; declared
-// in the order of opening, the guards close in reverse order.
+// in the order of opening, the guards close in reverse order (and after
+// the library that closes them, declared first, is freed last).
 struct InternetHandle {
     HINTERNET handle;
-    explicit InternetHandle(HINTERNET opened) : handle(opened) {}
+    decltype(&InternetCloseHandle) close;
+    InternetHandle(HINTERNET opened, decltype(&InternetCloseHandle) closer)
+        : handle(opened), close(closer)
+    {
+    }
     ~InternetHandle()
     {
-        if (handle != NULL)
-            InternetCloseHandle(handle);
+        if (handle != NULL && close != NULL)
+            close(handle);
     }
     InternetHandle(const InternetHandle&) = delete;
     InternetHandle& operator=(const InternetHandle&) = delete;
@@ -37,24 +43,37 @@ struct InternetHandle {
 
 BOOL post_report(DWORD length)
 {
-    InternetHandle internet(InternetOpenA("velt", INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, 0));
-    if (internet.handle == NULL)
+    // WinINet or an entry of it that cannot be had fails the upload like
+    // the call it stands for.
+    SystemLibrary wininet("wininet.dll");
+    auto internetOpen = SYSTEM_ENTRY(wininet, InternetOpenA);
+    auto internetConnect = SYSTEM_ENTRY(wininet, InternetConnectA);
+    auto openRequest = SYSTEM_ENTRY(wininet, HttpOpenRequestA);
+    auto sendRequest = SYSTEM_ENTRY(wininet, HttpSendRequestA);
+    auto readFile = SYSTEM_ENTRY(wininet, InternetReadFile);
+    auto closeHandle = SYSTEM_ENTRY(wininet, InternetCloseHandle);
+    if (internetOpen == NULL)
         return FALSE;
-    InternetHandle connection(InternetConnectA(internet.handle, kReportServerHost,
-                                               INTERNET_DEFAULT_HTTP_PORT, kEmptyString,
-                                               kEmptyString, INTERNET_SERVICE_HTTP, 0, 0));
-    if (connection.handle == NULL)
+    InternetHandle internet(internetOpen("velt", INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, 0),
+                            closeHandle);
+    if (internet.handle == NULL || internetConnect == NULL)
         return FALSE;
-    InternetHandle request(HttpOpenRequestA(connection.handle, "POST", "/vreport.asp", NULL, NULL,
-                                            NULL, kRequestFlags, 0));
-    if (request.handle == NULL)
+    InternetHandle connection(internetConnect(internet.handle, kReportServerHost,
+                                              INTERNET_DEFAULT_HTTP_PORT, kEmptyString,
+                                              kEmptyString, INTERNET_SERVICE_HTTP, 0, 0),
+                              closeHandle);
+    if (connection.handle == NULL || openRequest == NULL)
         return FALSE;
-    if (!HttpSendRequestA(request.handle, kFormHeader, sizeof kFormHeader - 1, g_reportBody,
-                          length))
+    InternetHandle request(openRequest(connection.handle, "POST", "/vreport.asp", NULL, NULL,
+                                       NULL, kRequestFlags, 0),
+                           closeHandle);
+    if (request.handle == NULL || sendRequest == NULL)
+        return FALSE;
+    if (!sendRequest(request.handle, kFormHeader, sizeof kFormHeader - 1, g_reportBody, length))
         return FALSE;
     char answer[kAnswerSize];
     DWORD received = 0;
-    if (!InternetReadFile(request.handle, answer, sizeof answer, &received))
+    if (readFile == NULL || !readFile(request.handle, answer, sizeof answer, &received))
         return FALSE;
     return received == 2 && answer[0] == 'O' && answer[1] == 'K';
 }

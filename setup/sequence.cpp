@@ -1,6 +1,5 @@
 #include "setup/sequence.h"
 
-#include <commctrl.h>
 #include <shellapi.h>
 #include <string.h>
 
@@ -18,6 +17,7 @@
 #include "setup/notice.h"
 #include "setup/path.h"
 #include "setup/state.h"
+#include "setup/system_library.h"
 #include "ui/backdrop.h"
 #include "ui/licence_dialog.h"
 #include "ui/location_dialog.h"
@@ -27,6 +27,24 @@ void remove_one_trailing_backslash(char* path)
     size_t length = strlen(path);
     if (length != 0 && path[length - 1] == '\\')
         path[length - 1] = '\0';
+}
+
+static void common_controls_startup()
+{
+    // The dialogs take common controls version 6, which the manifest asks
+    // for through side-by-side redirection. Only a load by name is
+    // redirected: the full path of the system directory's comctl32.dll
+    // would give version 5, the one for programs without a manifest. By
+    // name is safe here: the manifest's assembly is found in the side-by-
+    // side store before any folder is searched, and the search that would
+    // follow is the system directory alone (restrict_dll_search). The
+    // library stays loaded: its window classes serve every dialog.
+    HMODULE controls = LoadLibraryA("comctl32.dll");
+    typedef void(WINAPI * InitCommonControlsFunction)();
+    InitCommonControlsFunction initialize =
+        library_entry<InitCommonControlsFunction>(controls, "InitCommonControls");
+    if (initialize != NULL)
+        initialize();
 }
 
 void read_system_folders()
@@ -85,7 +103,7 @@ int run_setup(HINSTANCE instance)
     strcpy(g_setup.reportKeyPath, "Software\\Tervick\\" PRODUCT_NAME "\\report");
     SetErrorMode(SEM_NOGPFAULTERRORBOX);
     SetUnhandledExceptionFilter(crash_filter);
-    InitCommonControls();
+    common_controls_startup();
     g_setup.instance = instance;
     g_setup.backdropWindow = create_backdrop_window(instance);
 

@@ -26,6 +26,7 @@
 #include "setup/names.h"
 #include "setup/path.h"
 #include "setup/state.h"
+#include "setup/system_library.h"
 
 namespace {
 
@@ -217,5 +218,8 @@ int uninstall(const char* commandLine)
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    // Both the installed uninstaller and its copy in the temp folder start
+    // from folders that may hold DLLs of anyone's making.
+    restrict_dll_search();
     return uninstall(GetCommandLineA());
 }

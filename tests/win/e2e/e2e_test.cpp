@@ -9,6 +9,7 @@
 // from their payload they are the release program. The damaged\*.exe are
 // ProbeSetup.exe with one byte of one payload resource changed in the file.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
 #include "tests/win/e2e/installed.h"
+#include "tests/win/e2e/planted.h"
 #include "tests/win/e2e/walk.h"
 #include "tests/win/registration/registry_files.h"
 
@@ -49,15 +51,24 @@ std::string launched_in(const std::string& folder)
            main_program_in(folder) + "\r\n";
 }
 
-WalkRecord walk(const char* program, const WalkPlan& plan = WalkPlan())
+// Walks the setup program at `path`, started in `folder` (or this test's
+// current folder).
+WalkRecord walk_path(const std::string& path, const WalkPlan& plan = WalkPlan(),
+                     const char* folder = nullptr)
 {
-    WalkRecord record = walk_setup("\"" + sibling_path(program) + "\"", plan);
-    EXPECT_TRUE(record.started) << program << " did not start";
-    EXPECT_TRUE(record.finished) << program << " was still running at the timeout";
+    WalkRecord record = walk_setup("\"" + path + "\"", plan, folder);
+    EXPECT_TRUE(record.started) << path << " did not start";
+    EXPECT_TRUE(record.finished) << path << " was still running at the timeout";
     EXPECT_EQ(0u, record.exitCode);
     for (const robot::Notice& notice : record.notices)
         EXPECT_EQ(nullptr, notice.owner) << "an error notice has no owner: " << notice.caption;
     return record;
+}
+
+// Walks the setup program of that name beside this test.
+WalkRecord walk(const char* program, const WalkPlan& plan = WalkPlan())
+{
+    return walk_path(sibling_path(program), plan);
 }
 
 // The notices shown, in order, as "caption | text" lines.
@@ -115,13 +126,14 @@ void expect_no_payload_written(const std::string& folder)
 }
 
 // Every value of the settings store and of the program registration after
-// a completed installation into `folder` by `setup` with both keys writable.
-void expect_registered(const std::string& folder, const char* setup)
+// a completed installation into `folder` by the setup program at
+// `setupPath` with both keys writable.
+void expect_registered(const std::string& folder, const std::string& setupPath)
 {
     expect_string(HKEY_CURRENT_USER, kSettingsKey, "patch", "blank");
     expect_dword(HKEY_CURRENT_USER, kSettingsKey, "nolmaccess", 0);
     expect_dword(HKEY_CURRENT_USER, kSettingsKey, "zxcount", 43);
-    expect_string(HKEY_CURRENT_USER, kSettingsKey, "Installed", sibling_path(setup));
+    expect_string(HKEY_CURRENT_USER, kSettingsKey, "Installed", setupPath);
     expect_no_value(HKEY_CURRENT_USER, kSettingsKey, "Path");
     expect_string(HKEY_LOCAL_MACHINE, kMachineKey, "patch", "blank");
     expect_string(HKEY_LOCAL_MACHINE, kMachineKey, "Path", folder);
@@ -213,7 +225,7 @@ TEST(FirstInstallation, InstallsRegistersLinksAndStartsThenASecondRunRewritesIt)
 
     EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
     expect_installation(payload, kInstallFolder, windows_directory(), {kLaunchRecord});
-    expect_registered(kInstallFolder, "ProbeSetup.exe");
+    expect_registered(kInstallFolder, sibling_path("ProbeSetup.exe"));
     expect_no_value(HKEY_LOCAL_MACHINE, kMachineKey, "Installed");
     EXPECT_TRUE(keep_for_lnkinfo(start_menu_link(), "startmenu.lnk")) << start_menu_link();
     EXPECT_TRUE(keep_for_lnkinfo(desktop_link(), "desktop.lnk")) << desktop_link();
@@ -241,7 +253,7 @@ TEST(FirstInstallation, InstallsRegistersLinksAndStartsThenASecondRunRewritesIt)
     EXPECT_FALSE(second.locations[0].changeEnabled) << "Change... is locked on a reinstall";
     EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
     expect_installation(payload, kInstallFolder, windows_directory(), {kLaunchRecord});
-    expect_registered(kInstallFolder, "ProbeSetup.exe");
+    expect_registered(kInstallFolder, sibling_path("ProbeSetup.exe"));
     // The start-up copy carried the first run's record to the machine key.
     expect_string(HKEY_LOCAL_MACHINE, kMachineKey, "Installed", sibling_path("ProbeSetup.exe"));
     for (const std::string& link : {start_menu_link(), desktop_link(), quick_launch_link()})
@@ -302,7 +314,7 @@ TEST(RejectedFolder, IsAnnouncedAndTheProposalShownAgain)
 
     EXPECT_EQ(launched_in(picked), wait_for_launch_record(picked, 20000));
     expect_installation(payload, picked, windows_directory(), {kLaunchRecord});
-    expect_registered(picked, "ProbeSetup.exe");
+    expect_registered(picked, sibling_path("ProbeSetup.exe"));
     EXPECT_TRUE(names_in("D:\\").empty()) << "something was written to the floppy";
 }
 
@@ -319,7 +331,7 @@ TEST(MainProgramRunning, InstallsTheReleaseThenRefusesToReplaceItWhileItRuns)
     ASSERT_NE(nullptr, mainWindow) << "the installed program did not start";
     EXPECT_TRUE(IsZoomed(mainWindow)) << "the installed program starts maximised";
     expect_installation(payload, kInstallFolder, windows_directory());
-    expect_registered(kInstallFolder, "VeltranoxSetup.exe");
+    expect_registered(kInstallFolder, sibling_path("VeltranoxSetup.exe"));
     // The list of installed programs gives the release's size, in KB.
     expect_dword(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize",
                  DWORD((payload.total_size() + 1023) / 1024));
@@ -459,7 +471,7 @@ TEST(DamagedPayload, IsNeverInstalledAndNamesTheChecksum)
     EXPECT_EQ(crcNotice, notices_of(manifest));
     EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
     expect_installation(payload, kInstallFolder, windows_directory(), {kLaunchRecord}, 186);
-    expect_registered(kInstallFolder, "ManifestFlipped.exe");
+    expect_registered(kInstallFolder, sibling_path("ManifestFlipped.exe"));
     ASSERT_TRUE(remove_file(std::string(kInstallFolder) + "\\" + kLaunchRecord));
 
     // Over that installation, a damaged main program goes nowhere.
@@ -512,6 +524,35 @@ TEST(FullDisk, IsNamedAsAFullDiskAndKeepsTheOldMainProgram)
     EXPECT_EQ(folder, record.locations[0].folder);
     EXPECT_EQ(oldProgram, file_contents(mainProgram));
     EXPECT_FALSE(file_exists(temp_folder() + "data.tmp"));
+}
+
+// Saved by a browser into the downloads folder with DLLs named like system
+// libraries, and started from there with Windows' search order for those
+// names: none of them is loaded, and the installation completes as usual.
+TEST(PlantedLibraries, InTheDownloadsFolderAreNotLoadedAndTheInstallationCompletes)
+{
+    Payload payload = load_payload("PROBE_PAYLOAD");
+    ASSERT_TRUE(make_quick_launch_folder());
+    const std::string downloads = shell_folder(CSIDL_PROFILE) + "\\Downloads";
+    const std::string setup = downloads + "\\ProbeSetup.exe";
+    ASSERT_TRUE(make_folders(downloads));
+    ASSERT_TRUE(CopyFileA(sibling_path("ProbeSetup.exe").c_str(), setup.c_str(), FALSE));
+    ASSERT_TRUE(planted::plant_libraries(downloads));
+
+    WalkRecord record;
+    {
+        planted::NativeFirst nativeFirst;
+        ASSERT_TRUE(nativeFirst.set());
+        record = walk_path(setup, WalkPlan(), downloads.c_str());
+        EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
+    }
+    EXPECT_EQ("", planted::loaded_in(downloads));
+    EXPECT_EQ("(no notice)\n", notices_of(record));
+    EXPECT_EQ(1, record.licenceShowings);
+    expect_installation(payload, kInstallFolder, windows_directory(), {kLaunchRecord});
+    expect_registered(kInstallFolder, setup);
+    for (const std::string& link : {start_menu_link(), desktop_link(), quick_launch_link()})
+        EXPECT_TRUE(file_exists(link)) << link;
 }
 
 } // namespace

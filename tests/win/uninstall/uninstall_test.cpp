@@ -12,6 +12,7 @@
 #include "payload/catalogue.h"
 #include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
+#include "tests/win/e2e/planted.h"
 #include "tests/win/registration/registry_files.h"
 
 namespace {
@@ -464,6 +465,44 @@ TEST_F(Uninstall, UninstallerThatCannotCopyItselfLeavesOnlyItsOwnFileAndSaysSo)
     EXPECT_EQ("vcluins1.exe\n", listing(kFolder));
     expect_links_gone();
     EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").present);
+}
+
+// Started from the install folder, the uninstaller hands over to its copy
+// in the temp folder: DLLs planted under system libraries' names in either
+// folder, looked up there first as on Windows, are loaded by neither.
+TEST_F(Uninstall, PlantedLibrariesBesideItOrItsCopyAreNotLoaded)
+{
+    ReadOnlyKey uninstall(HKEY_LOCAL_MACHINE, kUninstall);
+    ASSERT_EQ(0, uninstall.status());
+    install();
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(file_exists(in_folder("vcluins1.exe")));
+    char temp[MAX_PATH];
+    DWORD length = GetTempPathA(MAX_PATH, temp);
+    ASSERT_TRUE(length != 0 && length < MAX_PATH);
+    const std::string tempFolder(temp, length - 1);
+    ASSERT_TRUE(planted::plant_libraries(kFolder));
+    ASSERT_TRUE(planted::plant_libraries(tempFolder));
+
+    Outcome removal;
+    {
+        planted::NativeFirst nativeFirst;
+        ASSERT_TRUE(nativeFirst.set());
+        removal = run_uninstaller(in_folder("vcluins1.exe"), IDYES, 2);
+    }
+    EXPECT_EQ("", planted::loaded_in(kFolder));
+    EXPECT_EQ("", planted::loaded_in(tempFolder));
+    ASSERT_EQ(2u, removal.notices.size());
+    expect_question(removal.notices[0]);
+    EXPECT_NE(removal.notices[0].processId, removal.notices[1].processId)
+        << "the copy in the temp folder did not take over";
+    EXPECT_EQ(std::string(kRemoved) + "\n\nThe folder " + kFolder +
+                  " was kept, as it holds files that were not installed with Veltranox.",
+              removal.notices[1].text);
+    EXPECT_TRUE(robot::wait_until([] { return !file_exists(in_folder("vcluins1.exe")); }, 5000))
+        << "the copy did not remove the uninstaller it took over from";
+    expect_installed_files_gone();
+    expect_links_gone();
 }
 
 }  // namespace

@@ -9,27 +9,11 @@
 #include "registration/shell_link.h"
 #include "setup/path.h"
 #include "setup/state.h"
+#include "setup/system_library.h"
 
 namespace {
 
-typedef HRESULT(WINAPI* CoInitializeFn)(LPVOID);
-typedef void(WINAPI* CoUninitializeFn)();
-typedef HRESULT(WINAPI* CoCreateInstanceFn)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
-
-template <class Function>
-Function entry_point(HMODULE module, const char* name)
-{
-    return (Function)(void*)GetProcAddress(module, name);
-}
-
-struct LibraryGuard {
-    HMODULE module;
-    ~LibraryGuard()
-    {
-        if (module != NULL)
-            FreeLibrary(module);
-    }
-};
+typedef decltype(&CoCreateInstance) CoCreateInstanceFn;
 
 // Creates one link at linkPath to target. The result is the save's, or the
 // failing result of creating the link object or of asking it for its file
@@ -108,14 +92,10 @@ bool quick_launch_from_local_appdata(char* path)
 
 void shortcut_creation()
 {
-    LibraryGuard ole32 = {LoadLibraryA("OLE32.DLL")};
-    if (ole32.module == NULL)
-        return;
-    CoInitializeFn coInitialize = entry_point<CoInitializeFn>(ole32.module, "CoInitialize");
-    CoUninitializeFn coUninitialize =
-        entry_point<CoUninitializeFn>(ole32.module, "CoUninitialize");
-    CoCreateInstanceFn createInstance =
-        entry_point<CoCreateInstanceFn>(ole32.module, "CoCreateInstance");
+    SystemLibrary ole32("ole32.dll");
+    auto coInitialize = SYSTEM_ENTRY(ole32, CoInitialize);
+    auto coUninitialize = SYSTEM_ENTRY(ole32, CoUninitialize);
+    CoCreateInstanceFn createInstance = SYSTEM_ENTRY(ole32, CoCreateInstance);
     if (coInitialize == NULL || coUninitialize == NULL || createInstance == NULL)
         return;
     // S_FALSE means COM was already initialised on this thread by someone

@@ -36,8 +36,6 @@ public:
     SystemLibrary(const SystemLibrary&) = delete;
     SystemLibrary& operator=(const SystemLibrary&) = delete;
 
-    HMODULE module() const { return module_; }
-
     template <typename Function>
     Function entry(const char* name) const
     {

@@ -6,7 +6,7 @@
 #                 [DRIVES <x:type>...] [ENV <NAME=VALUE>...]
 #                 [DEPENDS <targets...>] [SIBLINGS <files...>]
 #                 [PRE_RUN <windows command lines...>]
-#                 [TIMEOUT <seconds>])
+#                 [LANG <locale>] [TIMEOUT <seconds>])
 #     Builds <name>.exe (console, static runtime) from SOURCES with the
 #     common test main, linked with LIBS, setupcore, uirobot, winebench and
 #     GoogleTest/GoogleMock, and registers ONE ctest <name> that runs it.
@@ -19,10 +19,13 @@
 #       test exe, so the test finds them with sibling_path("name.exe").
 #     SIBLINGS: files (made by custom commands, say) copied there as well.
 #     PRE_RUN: Windows command lines run (with wine) before the test.
+#     LANG: Wine runs with this locale, which gives the ANSI code page
+#       (ja_JP.UTF-8: 932, zh_TW.UTF-8: 950).
 #     TIMEOUT: the test is killed after this many seconds (default 120).
 #
 #   add_wine_run(NAME <name> EXE <target> [ARGS <args...>] [DRIVES ...]
-#                [ENV ...] [DEPENDS ...] [SIBLINGS ...] [PRE_RUN ...] [TIMEOUT <s>])
+#                [ENV ...] [DEPENDS ...] [SIBLINGS ...] [PRE_RUN ...] [LANG <locale>]
+#                [TIMEOUT <s>])
 #     Registers a ctest that runs an existing Windows executable target the
 #     same way (for instance robot-driver.exe walking the setup program);
 #     the ctest passes when it exits with 0.
@@ -55,12 +58,15 @@ set_tests_properties(wine_template PROPERTIES FIXTURES_SETUP wine_prefix
                      TIMEOUT 600 LABELS wine)
 
 function(_wine_test_register name exe)
-  cmake_parse_arguments(W "" "TIMEOUT" "ARGS;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS" ${ARGN})
+  cmake_parse_arguments(W "" "TIMEOUT;LANG" "ARGS;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS" ${ARGN})
   if(NOT W_TIMEOUT)
     set(W_TIMEOUT 120)
   endif()
   set(runner_args --template ${WINE_TEST_TEMPLATE} --work ${WINE_TEST_RUNS}/${name}
                   --timeout ${W_TIMEOUT})
+  if(W_LANG)
+    list(APPEND runner_args --lang ${W_LANG})
+  endif()
   foreach(d ${W_DRIVES})
     list(APPEND runner_args --drive ${d})
   endforeach()
@@ -86,7 +92,7 @@ function(_wine_test_register name exe)
 endfunction()
 
 function(add_wine_test)
-  cmake_parse_arguments(WT "" "NAME;TIMEOUT"
+  cmake_parse_arguments(WT "" "NAME;TIMEOUT;LANG"
                         "SOURCES;LIBS;RESOURCES;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS" ${ARGN})
   if(NOT WT_NAME OR NOT WT_SOURCES)
     message(FATAL_ERROR "add_wine_test needs NAME and SOURCES")
@@ -102,13 +108,16 @@ function(add_wine_test)
   if(WT_TIMEOUT)
     list(APPEND extra TIMEOUT ${WT_TIMEOUT})
   endif()
+  if(WT_LANG)
+    list(APPEND extra LANG ${WT_LANG})
+  endif()
   _wine_test_register(${WT_NAME} $<TARGET_FILE:${WT_NAME}> ${extra}
     DRIVES ${WT_DRIVES} ENV ${WT_ENV} DEPENDS ${WT_DEPENDS} PRE_RUN ${WT_PRE_RUN}
     SIBLINGS ${WT_SIBLINGS})
 endfunction()
 
 function(add_wine_run)
-  cmake_parse_arguments(WR "" "NAME;EXE;TIMEOUT" "ARGS;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS"
+  cmake_parse_arguments(WR "" "NAME;EXE;TIMEOUT;LANG" "ARGS;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS"
                         ${ARGN})
   if(NOT WR_NAME OR NOT WR_EXE)
     message(FATAL_ERROR "add_wine_run needs NAME and EXE")
@@ -116,6 +125,9 @@ function(add_wine_run)
   set(extra)
   if(WR_TIMEOUT)
     list(APPEND extra TIMEOUT ${WR_TIMEOUT})
+  endif()
+  if(WR_LANG)
+    list(APPEND extra LANG ${WR_LANG})
   endif()
   _wine_test_register(${WR_NAME} $<TARGET_FILE:${WR_EXE}> ${extra} ARGS ${WR_ARGS}
     DRIVES ${WR_DRIVES} ENV ${WR_ENV} DEPENDS ${WR_DEPENDS} PRE_RUN ${WR_PRE_RUN}

@@ -16,6 +16,10 @@
 #                      a disk that really fills up (root only), unmounted
 #                      when the run ends, however it ends
 #   --env NAME=VALUE   the Windows program sees NAME=VALUE (see below)
+#   --lang LOCALE      Wine runs with LANG=LOCALE (and LC_ALL): it takes the
+#                      ANSI code page from it, e.g. ja_JP.UTF-8 gives 932 and
+#                      zh_TW.UTF-8 gives 950 (the locale must exist; see
+#                      scripts/bootstrap.sh)
 #   --sibling FILE     FILE is copied next to EXE (helpers it starts)
 #   --pre CMDLINE      a Windows command line run (wine CMDLINE, from C:\tests)
 #                      before EXE, e.g. "reg add HKCU\\Software\\X /f";
@@ -33,7 +37,7 @@
 # kept after a failure); WINEDEBUG is passed on (default -all).
 set -uo pipefail
 
-template="" work="" timeout=120
+template="" work="" timeout=120 lang=""
 drives=() envs=() siblings=() pres=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -44,10 +48,12 @@ while [ $# -gt 0 ]; do
     --env) envs+=("$2"); shift 2 ;;
     --sibling) siblings+=("$2"); shift 2 ;;
     --pre) pres+=("$2"); shift 2 ;;
+    --lang) lang=$2; shift 2 ;;
     --drive=*) drives+=("${1#*=}"); shift ;;
     --env=*) envs+=("${1#*=}"); shift ;;
     --sibling=*) siblings+=("${1#*=}"); shift ;;
     --pre=*) pres+=("${1#*=}"); shift ;;
+    --lang=*) lang=${1#*=}; shift ;;
     "") shift ;;
     --) shift; break ;;
     *) echo "wine-run: unknown option $1" >&2; exit 2 ;;
@@ -145,6 +151,11 @@ if [ -z "${DISPLAY:-}" ] || [ "${WINE_TEST_XVFB:-}" = 1 ]; then
 fi
 
 export WINEPREFIX=$prefix HOME=$work/home WINEDEBUG=${WINEDEBUG:--all}
+if [ -n "$lang" ]; then
+  locale -a 2>/dev/null | grep -qix "$(sed 's/UTF-8$/utf8/I' <<<"$lang")" ||
+    { echo "wine-run: no locale $lang (run scripts/bootstrap.sh)" >&2; exit 2; }
+  export LANG=$lang LC_ALL=$lang
+fi
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 export GTEST_COLOR=${GTEST_COLOR:-no}
 wineserver -p || exit 2

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include "setup/path.h"
 #include "setup/state.h"
 
 namespace {
@@ -58,9 +59,7 @@ void compute_default_parent_folder()
     char* folder = g_setup.defaultParentFolder;
     folder[0] = '\0';
     if (special_folder_lookup(CSIDL_PROGRAM_FILES, folder)) {
-        size_t length = strlen(folder);
-        if (length != 0 && folder[length - 1] == '\\')
-            folder[length - 1] = '\0';
+        remove_one_trailing_backslash(folder);
         return;
     }
     program_files_on_first_fixed_drive(folder);

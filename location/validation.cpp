@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "setup/notice.h"
+#include "setup/path.h"
 #include "setup/state.h"
 
 namespace {
@@ -39,10 +40,7 @@ size_t strip_trailing_backslashes(char* path)
     const char* end = (const char*)memchr(path, '\0', kPathSize);
     if (end == NULL)
         return kPathSize;
-    size_t length = (size_t)(end - path);
-    while (length != 0 && path[length - 1] == '\\')
-        path[--length] = '\0';
-    return length;
+    return remove_trailing_backslashes(path, 0);
 }
 
 LocationVerdict enter_or_create(const char* path)

@@ -83,8 +83,7 @@ bool quick_launch_from_local_appdata(char* path)
     size_t length = strlen(path);
     if (length <= 8 || length >= 488)
         return false;
-    if (path[length - 1] == '\\')
-        path[length - 1] = '\0';
+    remove_one_trailing_backslash(path);
     return path_append(path, QUICK_LAUNCH_SUBFOLDER) && path_append(path, LINK_NAME);
 }
 

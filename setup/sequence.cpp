@@ -22,13 +22,6 @@
 #include "ui/licence_dialog.h"
 #include "ui/location_dialog.h"
 
-void remove_one_trailing_backslash(char* path)
-{
-    size_t length = strlen(path);
-    if (length != 0 && path[length - 1] == '\\')
-        path[length - 1] = '\0';
-}
-
 static void common_controls_startup()
 {
     // The dialogs take common controls version 6, which the manifest asks

@@ -5,10 +5,6 @@
 // every path.
 int run_setup(HINSTANCE instance);
 
-// The Windows directory's rule: one trailing backslash goes (C:\ becomes
-// C:, C:\WINDOWS stays).
-void remove_one_trailing_backslash(char* path);
-
 // Steps 11 and 12: the Windows directory (one trailing backslash removed)
 // and the temp folder, each with its notice when the system gives none.
 void read_system_folders();

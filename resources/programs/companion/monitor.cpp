@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "monitor_ids.h"
+#include "setup/path.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ bool find_install_folder(char* out)
 bool join(const char* folder, const char* name, char* out)
 {
     size_t length = strlen(folder);
-    bool slash = length != 0 && folder[length - 1] != '\\';
+    bool slash = length != 0 && !path_ends_with_backslash(folder);
     if (length + (slash ? 1 : 0) + strlen(name) >= MAX_PATH)
         return false;
     lstrcpyA(out, folder);

@@ -23,7 +23,10 @@ bool is_within(const char* inner, const char* outer)
     if (CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, inner, (int)length, outer,
                        (int)length) != CSTR_EQUAL)
         return false;
-    return inner[length] == '\0' || inner[length] == '\\';
+    // The compared part must end between two characters: a backslash byte
+    // after it could be the second half of a double-byte character.
+    return (inner[length] == '\0' || inner[length] == '\\') &&
+           path_is_character_boundary(inner, length);
 }
 
 } // namespace
@@ -44,9 +47,7 @@ void comparable_path(const char* path, char* out)
         strcpy(out, full);
     // A drive root keeps its backslash ("C:\"), so that it still reads as
     // the root and not as the drive's current folder.
-    size_t kept = strlen(out);
-    while (kept > 3 && out[kept - 1] == '\\')
-        out[--kept] = '\0';
+    remove_trailing_backslashes(out, 3);
 }
 
 bool same_path(const char* a, const char* b)

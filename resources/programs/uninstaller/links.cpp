@@ -91,8 +91,7 @@ void remove_links(const char* mainProgram, Report* report)
     if (SHGetSpecialFolderPathA(NULL, link, CSIDL_LOCAL_APPDATA, FALSE)) {
         size_t length = strlen(link);
         if (length > 8 && length < 488) {
-            if (link[length - 1] == '\\')
-                link[length - 1] = '\0';
+            remove_one_trailing_backslash(link);
             if (path_append(link, QUICK_LAUNCH_SUBFOLDER) && path_append(link, LINK_NAME))
                 remove_link(link, mainProgram, comReady, report);
         }

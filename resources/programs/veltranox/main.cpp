@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "ids.h"
+#include "setup/path.h"
 
 namespace {
 
@@ -30,11 +31,9 @@ void program_folder(char* out)
         out[0] = '\0';
         return;
     }
-    char* slash = strrchr(out, '\\');
-    if (slash != NULL)
-        slash[1] = '\0';
-    else
-        out[0] = '\0';
+    // Cut after the last separator (a double-byte character's 0x5C byte is
+    // none); a name without one has no folder.
+    out[path_file_name(out) - out] = '\0';
 }
 
 // Folder + name into out (MAX_PATH); false when it does not fit.

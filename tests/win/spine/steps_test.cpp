@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -176,6 +177,64 @@ TEST(PathJoin, ExactFitAndOverflow)
     EXPECT_EQ(519u, strlen(out));
     path_join((slashed + "x").c_str(), name.c_str(), out);
     EXPECT_STREQ("", out);
+}
+
+// The helpers under the code page the bench started the test with (ctest
+// runs this suite again under 932 and 950): a character whose second byte
+// is the backslash byte is no separator there, while on a single-byte code
+// page the same bytes are two characters, the second a backslash, and are
+// handled exactly as before.
+TEST(PathHelpers, CharactersEndingInTheBackslashByte)
+{
+    UINT codePage = GetACP();
+    char requested[16];
+    if (GetEnvironmentVariableA("EXPECTED_CODE_PAGE", requested, sizeof requested) != 0)
+        ASSERT_EQ((UINT)atoi(requested), codePage) << "the bench did not start the requested LANG";
+    const bool doubleByte = codePage == 932 || codePage == 950;
+    // 932: "表" (0x95 0x5C) and "ソ" (0x83 0x5C); 950: "許" (0xB3 0x5C) and
+    // "功" (0xA5 0x5C).
+    const std::string last = codePage == 950 ? "\xb3\x5c" : "\x95\x5c";
+    const std::string inner = codePage == 950 ? "\xa5\x5c" : "\x83\x5c";
+    const std::string parent = "C:\\" + inner + "ab";
+    const std::string folder = parent + "\\" + last;
+    const std::string cut = folder.substr(0, folder.size() - 1);
+
+    EXPECT_EQ(!doubleByte, path_ends_with_backslash(folder.c_str()));
+    PathBuffer out;
+    path_join(folder.c_str(), "Veltranox.exe", out);
+    EXPECT_EQ(folder + (doubleByte ? "\\" : "") + "Veltranox.exe", out);
+    strcpy(out, folder.c_str());
+    remove_one_trailing_backslash(out);
+    EXPECT_EQ(doubleByte ? folder : cut, out);
+    strcpy(out, (folder + "\\\\").c_str());
+    EXPECT_EQ((doubleByte ? folder : cut).size(), remove_trailing_backslashes(out, 3));
+    EXPECT_EQ(doubleByte ? folder : cut, out);
+    EXPECT_STREQ(doubleByte ? last.c_str() : "", path_file_name(folder.c_str()));
+    EXPECT_STREQ(doubleByte ? (inner + "ab").c_str() : "ab", path_file_name(parent.c_str()));
+    EXPECT_EQ(!doubleByte, path_is_character_boundary(folder.c_str(), folder.size() - 1));
+    EXPECT_TRUE(path_is_character_boundary(folder.c_str(), folder.size()));
+
+    // A root keeps its backslash when asked to, whatever the code page.
+    strcpy(out, "C:\\\\\\");
+    EXPECT_EQ(3u, remove_trailing_backslashes(out, 3));
+    EXPECT_STREQ("C:\\", out);
+    EXPECT_EQ(2u, remove_trailing_backslashes(out, 0));
+    EXPECT_STREQ("C:", out);
+    EXPECT_STREQ("", path_file_name("C:\\"));
+
+    // A lead byte right before the terminator stands alone: what lies
+    // beyond the terminator is neither read as its second byte nor changed.
+    const char lone[] = "C:\\ab\x95\0\\\\";
+    memcpy(out, lone, sizeof lone);
+    EXPECT_FALSE(path_ends_with_backslash(out));
+    EXPECT_EQ(6u, remove_trailing_backslashes(out, 0));
+    remove_one_trailing_backslash(out);
+    EXPECT_EQ(0, memcmp(lone, out, sizeof lone)) << "bytes past the terminator were written";
+    EXPECT_STREQ("ab\x95", path_file_name(out));
+    EXPECT_TRUE(path_is_character_boundary(out, 6));
+    EXPECT_FALSE(path_is_character_boundary(out, 7)) << "counted past the terminator";
+    path_join(out, "x", out);
+    EXPECT_STREQ("C:\\ab\x95\\x", out);
 }
 
 // Appending refuses what would not fit and leaves the path as it was, so a

@@ -556,3 +556,53 @@ TEST(PlantedLibraries, InTheDownloadsFolderAreNotLoadedAndTheInstallationComplet
 }
 
 } // namespace
+
+// A Japanese system (code page 932) and "C:\ソフト\表", a folder whose last
+// character, like "ソ" in its parent, ends in the backslash byte. Picked in
+// the folder browser it gets the product folder below it; recorded as the
+// previous install folder it is proposed and installed into as it stands,
+// and then found again as a previous installation. Every file lands inside
+// it, the registry and the links name it whole, nothing is written beside.
+TEST(DoubleByteFolder, IsInstalledIntoWholeWhenBrowsedToAndWhenRecorded)
+{
+    ASSERT_EQ(932u, GetACP()) << "the bench did not start the test with LANG=ja_JP.UTF-8";
+    // "C:\ソフト": ソ 0x83 0x5C, フ 0x83 0x74, ト 0x83 0x67; then 表 0x95 0x5C.
+    const std::string parent = "C:\\\x83\x5c\x83\x74\x83\x67";
+    const std::string folder = parent + "\\\x95\x5c";
+    ASSERT_TRUE(make_folders(folder));
+    ASSERT_TRUE(make_quick_launch_folder());
+    Payload payload = load_payload("PROBE_PAYLOAD");
+
+    const std::string picked = folder + "\\Veltranox";
+    WalkPlan plan;
+    plan.beforeLocationButton = [&](HWND dialog, int) {
+        EXPECT_TRUE(browse_to(dialog, folder)) << "the folder browser could not be used";
+    };
+    WalkRecord browsed = walk("ProbeSetup.exe", plan);
+    EXPECT_EQ("(no notice)\n", notices_of(browsed));
+    ASSERT_EQ(1u, browsed.locations.size());
+    EXPECT_EQ(picked, browsed.locations[0].folderAnswered);
+    EXPECT_EQ(launched_in(picked), wait_for_launch_record(picked, 20000));
+    expect_installation(payload, picked, windows_directory(), {kLaunchRecord});
+    expect_registered(picked, sibling_path("ProbeSetup.exe"));
+    expect_links_into(picked);
+    EXPECT_EQ(std::set<std::string>{"Veltranox"}, names_in(folder));
+
+    remove_tree(picked);
+    set_string_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path", folder);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "recorded folder" : "previous installation");
+        remove_file(folder + "\\" + kLaunchRecord);
+        WalkRecord record = walk("ProbeSetup.exe");
+        EXPECT_EQ("(no notice)\n", notices_of(record));
+        ASSERT_EQ(1u, record.locations.size());
+        EXPECT_EQ(folder, record.locations[0].folder);
+        // Only a folder that holds the main program locks Change...
+        EXPECT_EQ(run == 0, record.locations[0].changeEnabled);
+        EXPECT_EQ(launched_in(folder), wait_for_launch_record(folder, 20000));
+        expect_installation(payload, folder, windows_directory(), {kLaunchRecord});
+        expect_registered(folder, sibling_path("ProbeSetup.exe"));
+        expect_links_into(folder);
+        EXPECT_EQ(std::set<std::string>{"\x95\x5c"}, names_in(parent)) << "written beside the folder";
+    }
+}

@@ -191,6 +191,32 @@ std::string quick_launch_link()
            kLinkName;
 }
 
+void expect_links_into(const std::string& folder)
+{
+    CoInitialize(nullptr);
+    for (const std::string& path : {start_menu_link(), desktop_link(), quick_launch_link()}) {
+        IShellLinkA* link = nullptr;
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IShellLinkA, (void**)&link));
+        IPersistFile* file = nullptr;
+        WCHAR wide[MAX_PATH];
+        char target[MAX_PATH] = "", directory[MAX_PATH] = "";
+        // The link's name is in the system's code page, as all the paths here.
+        if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) != 0 &&
+            SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
+            if (SUCCEEDED(file->Load(wide, STGM_READ))) {
+                link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+                link->GetWorkingDirectory(directory, MAX_PATH);
+            }
+            file->Release();
+        }
+        link->Release();
+        EXPECT_EQ(folder + "\\Veltranox.exe", target) << path;
+        EXPECT_EQ(folder, directory) << path;
+    }
+    CoUninitialize();
+}
+
 bool make_quick_launch_folder()
 {
     std::string link = quick_launch_link();

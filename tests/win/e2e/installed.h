@@ -58,6 +58,9 @@ void expect_no_value(HKEY root, const std::string& key, const char* name);
 std::string start_menu_link();
 std::string desktop_link();
 std::string quick_launch_link();
+// The three links, read back through the shell: each starts
+// folder\Veltranox.exe in folder.
+void expect_links_into(const std::string& folder);
 // A browser would have made the Quick Launch folder; the setup program
 // makes no folder for its links.
 bool make_quick_launch_folder();

@@ -184,6 +184,15 @@ bool browse_to(HWND locationDialog, const std::string& folder)
         10000);
     if (browser == nullptr)
         return false;
+    // A selection asked for while the browser still fills its tree can be
+    // lost: ask until the tree's selection moves to a new item.
+    HWND tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+    auto selected = [&] {
+        DWORD_PTR item = 0;
+        SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_ABORTIFHUNG, 5000, &item);
+        return item;
+    };
+    const DWORD_PTR initial = selected();
     // BFFM_SETSELECTION takes a path in the browser's own address space.
     SIZE_T size = folder.size() + 1;
     void* remote = VirtualAllocEx(g_walked, nullptr, size, MEM_COMMIT | MEM_RESERVE,
@@ -192,8 +201,13 @@ bool browse_to(HWND locationDialog, const std::string& folder)
                   WriteProcessMemory(g_walked, remote, folder.c_str(), size, nullptr);
     DWORD_PTR result = 0;
     if (picked)
-        picked = SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)remote,
-                                     SMTO_ABORTIFHUNG, 5000, &result) != 0;
+        picked = robot::wait_until(
+            [&] {
+                return SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)remote,
+                                           SMTO_ABORTIFHUNG, 5000, &result) != 0 &&
+                       selected() != 0 && selected() != initial;
+            },
+            10000, 100);
     bool confirmed = picked && robot::click(browser, IDOK);
     if (!confirmed)
         robot::click(browser, IDCANCEL);

@@ -110,12 +110,17 @@ std::string file_contents(const std::string& path)
 
 bool make_folders(const std::string& path)
 {
-    for (size_t i = 3; i <= path.size(); ++i) {
+    // Character by character: in a double-byte code page a backslash byte
+    // can be the second half of a character.
+    for (size_t i = 3; i <= path.size();) {
         if (i == path.size() || path[i] == '\\') {
             std::wstring level = long_form(path.substr(0, i));
             if (!CreateDirectoryW(level.c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
                 return false;
         }
+        if (i == path.size())
+            break;
+        i = CharNextA(path.c_str() + i) - path.c_str();
     }
     return true;
 }

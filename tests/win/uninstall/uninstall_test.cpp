@@ -120,8 +120,9 @@ protected:
         ASSERT_TRUE(make_folders(quick_launch_folder()));
     }
 
-    // A whole run of the setup program: Install, Accept.
-    void install()
+    // A whole run of the setup program: Install, Accept; the main program
+    // is then expected in folder.
+    void install(const std::string& folder = kFolder)
     {
         std::string command = "\"" + sibling_path("robot-driver.exe") +
                               "\" --log install.log --timeout 90 --press 1002:1 "
@@ -133,7 +134,7 @@ protected:
         ASSERT_TRUE(log.finished) << "the setup program was still running at the timeout";
         for (const auto& notice : log.notices)
             ADD_FAILURE() << "setup box \"" << notice.caption << "\": " << notice.text;
-        ASSERT_TRUE(file_exists(in_folder("Veltranox.exe")));
+        ASSERT_TRUE(file_exists(folder + "\\Veltranox.exe")) << folder;
     }
 
     // Runs a command line with every message box of every process answered:
@@ -503,6 +504,49 @@ TEST_F(Uninstall, PlantedLibrariesBesideItOrItsCopyAreNotLoaded)
         << "the copy did not remove the uninstaller it took over from";
     expect_installed_files_gone();
     expect_links_gone();
+}
+
+// A Japanese system (code page 932) and an installation in "C:\ソフト\表",
+// whose last character, like "ソ", ends in the backslash byte: it is
+// removed, folder and all, and nothing beside it is touched, not even the
+// files that a path cut at that byte would name.
+TEST_F(Uninstall, DoubleByteFolderIsRemovedAndNothingBesideIt)
+{
+    ASSERT_EQ(932u, GetACP()) << "the bench did not start the test with LANG=ja_JP.UTF-8";
+    // "C:\ソフト": ソ 0x83 0x5C, フ 0x83 0x74, ト 0x83 0x67; then 表 0x95 0x5C.
+    const std::string parent = "C:\\\x83\x5c\x83\x74\x83\x67";
+    const std::string folder = parent + "\\\x95\x5c";
+    ASSERT_TRUE(make_folders(parent));
+    // "表Veltranox.exe" and "表license.txt" beside the folder, and a file of
+    // the user's.
+    const std::string beside[] = {folder + "Veltranox.exe", folder + "license.txt",
+                                  parent + "\\Notes.txt"};
+    for (const std::string& path : beside) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
+        CloseHandle(file);
+    }
+    const std::string besideListing = listing(parent);
+    set_string_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path", folder);
+    install(folder);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(folder, read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").text());
+    EXPECT_EQ(folder + "\\Veltranox.exe", read_value(HKEY_LOCAL_MACHINE, kAppPathsEntry, NULL).text());
+    for (const std::string& link : link_paths())
+        ASSERT_TRUE(file_exists(link)) << link;
+
+    Outcome removal = remove_through_program_list(IDYES);
+    ASSERT_EQ(2u, removal.notices.size());
+    EXPECT_EQ("Remove Veltranox 2003 and all of its components from " + folder +
+                  "?\n\nFiles that you made yourself in this folder are kept.",
+              removal.notices[0].text);
+    EXPECT_EQ(kRemoved, removal.notices[1].text);
+    EXPECT_FALSE(folder_exists(folder)) << listing(folder);
+    EXPECT_EQ(besideListing, listing(parent)) << "something beside the folder was touched";
+    expect_links_gone();
+    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kAppPathsEntry));
+    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallEntry));
+    EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").present);
 }
 
 }  // namespace

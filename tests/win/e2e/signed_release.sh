@@ -10,8 +10,9 @@
 #     verify too;
 #   - the same tree given a time-stamp authority's URL signs with a
 #     timestamp from it (a local authority, timestamp_authority.py).
-# WORK_DIR/keys (the key, its password, the authority, the signing time) and
-# WORK_DIR/out/VeltranoxSetup.exe are kept for the reproducible-build check.
+# WORK_DIR/keys (a link to the folder with the key, its password, the
+# authority and the signing time) and WORK_DIR/out/VeltranoxSetup.exe are
+# kept for the reproducible-build check.
 #
 # usage: signed_release.sh SOURCE_DIR SZDD_TOOL WORK_DIR WINE_TEMPLATE SETUP_WALK_EXE
 set -uo pipefail
@@ -23,9 +24,14 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 verify() { osslsigncode verify -CAfile "$keys/ca.pem" -in "$1" >"$work/verify.log" 2>&1; }
 
+# The build refuses keys inside the source tree, and a build tree may lie
+# in it (make's default build/): the keys live in a temp folder of their
+# own, which WORK_DIR/keys links to.
+[ -L "$work/keys" ] && rm -rf "$(readlink "$work/keys")"
 rm -rf "$work"
-keys=$work/keys
-mkdir -p "$keys" || exit 2
+mkdir -p "$work" || exit 2
+keys=$(mktemp -d "${TMPDIR:-/tmp}/veltranox-keys.XXXXXX") || exit 2
+ln -s "$keys" "$work/keys" || exit 2
 
 # The authority, and a code-signing certificate it issues.
 (

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "setup/state.h"
+#include "setup/system_library.h"
 
 namespace {
 
@@ -63,10 +64,8 @@ bool read_after_switch(const char* arguments, unsigned long* value)
 bool is_other_process(HANDLE handle)
 {
     typedef DWORD(WINAPI * GetProcessIdFunction)(HANDLE);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    GetProcessIdFunction processId =
-        kernel != NULL ? (GetProcessIdFunction)(void (*)())GetProcAddress(kernel, "GetProcessId")
-                       : NULL;
+    GetProcessIdFunction processId = library_entry<GetProcessIdFunction>(
+        GetModuleHandleA("kernel32.dll"), "GetProcessId");
     if (processId == NULL)
         return false;
     DWORD id = processId(handle);

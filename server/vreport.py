@@ -191,7 +191,8 @@ def make_app(db_path, password):
             if media_type != FORM_TYPE:
                 return answer("415 Unsupported Media Type", b"form data only")
             length = environ.get("CONTENT_LENGTH", "").strip()
-            if not length.isdigit():
+            # ASCII digits only: str.isdigit() also takes "²", which int() refuses.
+            if not (length.isascii() and length.isdigit()):
                 return answer("411 Length Required", b"Content-Length required")
             if int(length) > MAX_BODY:
                 return answer("413 Payload Too Large", b"report too large")

@@ -42,9 +42,13 @@ elseif(SIGNING_TIMESTAMP_URL)
 endif()
 
 # Changing the signing settings links the programs again, so that a tree
-# never keeps a signature (or its absence) from earlier settings.
+# never keeps a signature (or its absence, or its signing time) from earlier
+# settings.
 set(SIGNING_STAMP ${CMAKE_BINARY_DIR}/signing-settings.txt)
 set(signingSettings "${SIGNING_ENABLED}\n${SIGNING_PKCS12}\n${SIGNING_TIMESTAMP_URL}\n")
+if(SIGNING_ENABLED)
+  string(APPEND signingSettings "$ENV{SOURCE_DATE_EPOCH}\n")
+endif()
 if(EXISTS ${SIGNING_STAMP})
   file(READ ${SIGNING_STAMP} previousSettings)
 else()

@@ -22,9 +22,20 @@ const DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE 
                             INTERNET_FLAG_IGNORE_CERT_CN_INVALID | INTERNET_FLAG_NO_UI;
 enum { kAnswerSize = 64 };
 
+// WinINet, loaded from the system directory on the first upload and kept
+// from then on. Uploads run in the crash filter and are retried every ten
+// minutes: a library whose own threads may outlive a request is not
+// unloaded and loaded again in a process that has already failed once.
+HMODULE internet_library()
+{
+    static HMODULE library = NULL;
+    if (library == NULL)
+        library = load_system_library("wininet.dll");
+    return library;
+}
+
 // Closes the internet handle it holds when it goes out of scope; declared
-// in the order of opening, the guards close in reverse order (and after
-// the library that closes them, declared first, is freed last).
+// in the order of opening, the guards close in reverse order.
 struct InternetHandle {
     HINTERNET handle;
     decltype(&InternetCloseHandle) close;
@@ -45,13 +56,13 @@ BOOL post_report(DWORD length)
 {
     // WinINet or an entry of it that cannot be had fails the upload like
     // the call it stands for.
-    SystemLibrary wininet("wininet.dll");
-    auto internetOpen = SYSTEM_ENTRY(wininet, InternetOpenA);
-    auto internetConnect = SYSTEM_ENTRY(wininet, InternetConnectA);
-    auto openRequest = SYSTEM_ENTRY(wininet, HttpOpenRequestA);
-    auto sendRequest = SYSTEM_ENTRY(wininet, HttpSendRequestA);
-    auto readFile = SYSTEM_ENTRY(wininet, InternetReadFile);
-    auto closeHandle = SYSTEM_ENTRY(wininet, InternetCloseHandle);
+    HMODULE wininet = internet_library();
+    auto internetOpen = MODULE_ENTRY(wininet, InternetOpenA);
+    auto internetConnect = MODULE_ENTRY(wininet, InternetConnectA);
+    auto openRequest = MODULE_ENTRY(wininet, HttpOpenRequestA);
+    auto sendRequest = MODULE_ENTRY(wininet, HttpSendRequestA);
+    auto readFile = MODULE_ENTRY(wininet, InternetReadFile);
+    auto closeHandle = MODULE_ENTRY(wininet, InternetCloseHandle);
     if (internetOpen == NULL)
         return FALSE;
     InternetHandle internet(internetOpen("velt", INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, 0),

@@ -28,10 +28,12 @@ static void common_controls_startup()
     // for through side-by-side redirection. Only a load by name is
     // redirected: the full path of the system directory's comctl32.dll
     // would give version 5, the one for programs without a manifest. By
-    // name is safe here: the manifest's assembly is found in the side-by-
-    // side store before any folder is searched, and the search that would
-    // follow is the system directory alone (restrict_dll_search). The
-    // library stays loaded: its window classes serve every dialog.
+    // name, the manifest's assembly is found in the side-by-side store
+    // before any folder is searched. Where SetDefaultDllDirectories exists
+    // the search that would follow is the system directory alone
+    // (restrict_dll_search); on systems without it the redirection is what
+    // keeps a comctl32.dll beside the program out. The library stays
+    // loaded: its window classes serve every dialog.
     HMODULE controls = LoadLibraryA("comctl32.dll");
     typedef void(WINAPI * InitCommonControlsFunction)();
     InitCommonControlsFunction initialize =

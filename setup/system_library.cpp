@@ -32,20 +32,22 @@ void restrict_dll_search()
         setDirectory("");
 }
 
-SystemLibrary::SystemLibrary(const char* fileName) : module_(NULL)
+HMODULE load_system_library(const char* fileName)
 {
     PathBuffer system, path;
     UINT length = GetSystemDirectoryA(system, kPathSize);
     if (length == 0 || length >= kPathSize)
-        return;
+        return NULL;
     path_join(system, fileName, path);
     if (path[0] == '\0')
-        return;
+        return NULL;
     // Where the search could not be restricted, the altered search path
     // looks for the library's own imports in the system directory first
     // instead of in the program's folder.
-    module_ = LoadLibraryExA(path, NULL, g_searchRestricted ? 0 : LOAD_WITH_ALTERED_SEARCH_PATH);
+    return LoadLibraryExA(path, NULL, g_searchRestricted ? 0 : LOAD_WITH_ALTERED_SEARCH_PATH);
 }
+
+SystemLibrary::SystemLibrary(const char* fileName) : module_(load_system_library(fileName)) {}
 
 SystemLibrary::~SystemLibrary()
 {

@@ -25,6 +25,10 @@ Function library_entry(HMODULE module, const char* name)
         reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
+// Loads a library of the system directory by its full path; NULL when it
+// cannot be had. The caller frees it, or keeps it for good.
+HMODULE load_system_library(const char* fileName);
+
 // A library of the system directory, loaded by its full path for as long
 // as the guard lives. A library that cannot be loaded gives no entries;
 // callers treat a missing entry exactly like a failure of the call it
@@ -46,6 +50,8 @@ private:
     HMODULE module_;
 };
 
-// The entry `function` of `library`, typed after the function's own
-// declaration, so that the name and the type cannot disagree.
+// The entry `function` of `library` (a SystemLibrary) or of `module` (an
+// HMODULE), typed after the function's own declaration, so that the name
+// and the type cannot disagree.
 #define SYSTEM_ENTRY(library, function) (library).entry<decltype(&function)>(#function)
+#define MODULE_ENTRY(module, function) library_entry<decltype(&function)>((module), #function)

@@ -236,12 +236,7 @@ TEST(FirstInstallation, InstallsRegistersLinksAndStartsThenASecondRunRewritesIt)
         std::string path = std::string(kInstallFolder) + "\\" + name;
         DWORD attributes = attributes_of(path);
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                  nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
-        DWORD written;
-        WriteFile(file, "changed", 7, &written, nullptr);
-        CloseHandle(file);
+        ASSERT_TRUE(write_file(path, "changed")) << path;
         SetFileAttributesA(path.c_str(), attributes);
     }
     ASSERT_TRUE(remove_file(std::string(kInstallFolder) + "\\" + kLaunchRecord));
@@ -485,18 +480,6 @@ TEST(DamagedPayload, IsNeverInstalledAndNamesTheChecksum)
     EXPECT_FALSE(file_exists(std::string(kInstallFolder) + "\\image.tmp"));
     EXPECT_FALSE(file_exists(temp_folder() + "data.tmp"));
     EXPECT_EQ("", wait_for_launch_record(kInstallFolder, 1000)) << "a program was started";
-}
-
-bool write_file(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(file);
-    return ok;
 }
 
 // A previous installation on a drive that is all but full: the main

@@ -108,6 +108,19 @@ std::string file_contents(const std::string& path)
     return contents;
 }
 
+bool write_file(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(long_form(path).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0,
+                              NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL) &&
+              written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
 bool make_folders(const std::string& path)
 {
     // Character by character: in a double-byte code page a backslash byte

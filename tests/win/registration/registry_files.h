@@ -28,6 +28,8 @@ std::string subkey_names(HKEY root, const std::string& path);
 
 bool file_exists(const std::string& path);
 std::string file_contents(const std::string& path);
+// Writes the whole file anew; true when every byte was written.
+bool write_file(const std::string& path, const std::string& bytes);
 // Creates every missing folder of path; works beyond MAX_PATH.
 bool make_folders(const std::string& path);
 // A folder path of exactly length characters below parent (which exists),

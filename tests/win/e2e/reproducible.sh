@@ -13,6 +13,7 @@
 #   the signed setup program made there.
 set -uo pipefail
 src=${1:?source dir} reference=${2:?reference exe} szdd=${3:?szdd tool} work=${4:?work dir}
+. "$(dirname "$0")/build_setup.sh"
 signed=${5:-}
 [ -f "$reference" ] || { echo "no reference program $reference" >&2; exit 2; }
 if [ -n "$signed" ]; then
@@ -34,14 +35,8 @@ fi
 log=$work/build.log
 output=$work/out
 echo "building the setup program again from $copy" >&2
-if ! cmake -S "$copy" -B "$work/win" -DCMAKE_BUILD_TYPE=Release \
-       -DCMAKE_TOOLCHAIN_FILE="$copy/cmake/mingw-i686.cmake" -DSZDD_TOOL="$szdd" \
-       -DSETUP_OUTPUT_DIR="$output" >"$log" 2>&1 ||
-   ! cmake --build "$work/win" --target VeltranoxSetup -j"${JOBS:-2}" >>"$log" 2>&1; then
-  tail -30 "$log" >&2
-  echo "the second build failed (log: $log)" >&2
-  exit 1
-fi
+: >"$log"
+build_setup "$copy" "$work/win" "$output" "$szdd" "$log" "the second build" || exit 1
 
 # compare REFERENCE SECOND: 0 when identical, else the differences on stderr.
 compare() {
@@ -62,14 +57,10 @@ compare "$reference" "$output/VeltranoxSetup.exe" || exit 1
 if [ -n "$signed" ]; then
   # The same tree, now given the key: only the signed programs link again.
   echo "building it again, signed" >&2
-  if ! cmake "$work/win" -DSIGNING_PKCS12="$signed/keys/signer.p12" \
-         -DSIGNING_PASSWORD_FILE="$signed/keys/password.txt" >>"$log" 2>&1 ||
-     ! SOURCE_DATE_EPOCH=$(cat "$signed/keys/epoch") \
-         cmake --build "$work/win" --target VeltranoxSetup -j"${JOBS:-2}" >>"$log" 2>&1; then
-    tail -30 "$log" >&2
-    echo "the signed build failed (log: $log)" >&2
-    exit 1
-  fi
+  SOURCE_DATE_EPOCH=$(cat "$signed/keys/epoch") \
+    build_setup "$copy" "$work/win" "$output" "$szdd" "$log" "the signed build" \
+    -DSIGNING_PKCS12="$signed/keys/signer.p12" \
+    -DSIGNING_PASSWORD_FILE="$signed/keys/password.txt" || exit 1
   compare "$signed/out/VeltranoxSetup.exe" "$output/VeltranoxSetup.exe" || exit 1
 fi
 rm -rf "$work"

@@ -19,6 +19,7 @@ set -uo pipefail
 src=${1:?source dir} szdd=${2:?szdd tool} work=${3:?work dir} template=${4:?wine template}
 walk=${5:?setup-walk.exe}
 wine_run=$src/tests/support/wine-run.sh
+. "$(dirname "$0")/build_setup.sh"
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -83,15 +84,9 @@ fi
 out=$work/out
 log=$work/build.log
 echo "building a signed setup program in $work/win" >&2
-if ! cmake -S "$src" -B "$work/win" -DCMAKE_BUILD_TYPE=Release \
-       -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" -DSZDD_TOOL="$szdd" \
-       -DSETUP_OUTPUT_DIR="$out" -DSIGNING_PKCS12="$keys/signer.p12" \
-       -DSIGNING_PASSWORD_FILE="$keys/password.txt" >"$log" 2>&1 ||
-   ! cmake --build "$work/win" --target VeltranoxSetup -j"${JOBS:-2}" >>"$log" 2>&1; then
-  tail -30 "$log" >&2
-  echo "the signed build failed (log: $log)" >&2
-  exit 1
-fi
+: >"$log"
+build_setup "$src" "$work/win" "$out" "$szdd" "$log" "the signed build" \
+  -DSIGNING_PKCS12="$keys/signer.p12" -DSIGNING_PASSWORD_FILE="$keys/password.txt" || exit 1
 setup=$out/VeltranoxSetup.exe
 grep -c '^Signing ' "$log" | sed 's/^/programs signed: /' >&2
 

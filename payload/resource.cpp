@@ -17,14 +17,14 @@ DWORD little_endian(const BYTE* at)
 }
 
 // ERROR_SUCCESS when the bytes are those the build recorded for id, else
-// ERROR_CRC. A program built without a table (test programs with resource
-// scripts of their own) has nothing to compare with; a table that lacks the
-// id, or cannot be read, fails the check.
+// ERROR_CRC. The check fails closed: a table that is missing, cannot be
+// read or lacks the id fails it, so that a damage that takes out the table
+// cannot take out the check with it.
 DWORD payload_check(UINT id, const void* bytes, DWORD size)
 {
     HRSRC info = FindResourceA(NULL, MAKEINTRESOURCEA(kChecksumTable), kChecksumType);
     if (info == NULL)
-        return ERROR_SUCCESS;
+        return ERROR_CRC;
     DWORD tableSize = SizeofResource(NULL, info);
     HGLOBAL loaded = LoadResource(NULL, info);
     const BYTE* table = loaded != NULL ? static_cast<const BYTE*>(LockResource(loaded)) : NULL;

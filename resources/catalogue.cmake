@@ -39,6 +39,12 @@
 #   The program lands at <OUTPUT_DIR>/<OUTPUT_NAME>.exe (default: the
 #   current binary dir, <target>.exe). Sets <target>_PAYLOAD_DIR,
 #   _PAYLOAD_FILES and _PAYLOAD_TARGETS as payload_set() does.
+#
+# add_payload_checksums(<target> <id> <file> [<id> <file>...])
+#   For programs that carry "FILE" resources from resource scripts of their
+#   own (test programs): adds to <target> the "FILECRC" table of those
+#   resources, made as payload_set() makes it, since a program without one
+#   fails every payload check.
 include_guard(GLOBAL)
 
 # Cached, so that the functions see them when called from any folder.
@@ -102,6 +108,37 @@ function(_payload_source value outPath outTarget)
     set(${outPath} "$<TARGET_FILE:${value}>" PARENT_SCOPE)
     set(${outTarget} "${value}" PARENT_SCOPE)
   endif()
+endfunction()
+
+# The CRC-32 table of pairs (id file ...), recorded as <table>.
+function(_payload_checksum_table table pairs depends label)
+  if(NOT SZDD_TOOL)
+    message(FATAL_ERROR "${label}: SZDD_TOOL (the host szdd tool) is not set")
+  endif()
+  add_custom_command(OUTPUT "${table}"
+    COMMAND ${SZDD_TOOL} crc-table "${table}" ${pairs}
+    DEPENDS ${depends} ${SZDD_TOOL}
+    COMMENT "Recording the checksums of ${label}"
+    VERBATIM)
+endfunction()
+
+function(add_payload_checksums target)
+  set(table ${CMAKE_CURRENT_BINARY_DIR}/${target}_checksums.bin)
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_checksums.rc)
+  set(files "")
+  set(odd FALSE)
+  foreach(item IN LISTS ARGN)
+    if(odd)
+      list(APPEND files "${item}")
+      set(odd FALSE)
+    else()
+      set(odd TRUE)
+    endif()
+  endforeach()
+  _payload_checksum_table("${table}" "${ARGN}" "${files}" "${target}'s resources")
+  file(WRITE ${rc} "// The CRC-32 of the program's \"FILE\" resources.\n1 FILECRC \"${table}\"\n")
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${table}")
+  target_sources(${target} PRIVATE ${rc})
 endfunction()
 
 function(payload_set name)
@@ -218,11 +255,8 @@ function(payload_set name)
       list(APPEND fileDepends "${file}")
     endif()
   endforeach()
-  add_custom_command(OUTPUT "${checksums}"
-    COMMAND ${SZDD_TOOL} crc-table "${checksums}" ${checksummed}
-    DEPENDS ${fileDepends} ${targets} ${SZDD_TOOL}
-    COMMENT "Recording the checksums of payload set ${name}"
-    VERBATIM)
+  _payload_checksum_table("${checksums}" "${checksummed}" "${fileDepends};${targets}"
+                          "payload set ${name}")
   list(APPEND files "${checksums}")
   string(APPEND rc "\n// The CRC-32 of each resource above.\n1 FILECRC \"${checksums}\"\n")
 

@@ -7,6 +7,9 @@ usage: damage_setup.py IN OUT flip ID       one byte in the middle inverted
                                             recorded CRC-32 made to match, so
                                             that only the container check
                                             can notice it
+       damage_setup.py IN OUT untable 0     the table of CRC-32s made
+                                            unfindable (its type renamed),
+                                            the payload itself intact
 
 The resources are found by walking the PE resource directory (type, id,
 language) from the optional header's resource data directory.
@@ -53,6 +56,19 @@ class Image:
                 name = self.data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
             yield name, bool(target & 0x80000000), target & 0x7FFFFFFF
 
+    def rename_type(self, kind, new):
+        """Renames resource type kind in place (a name of the same length)."""
+        base = self.offset(self.resource_rva)
+        named, ids = struct.unpack_from("<HH", self.data, base + 12)
+        for i in range(named):
+            name = struct.unpack_from("<I", self.data, base + 16 + 8 * i)[0]
+            at = base + (name & 0x7FFFFFFF)
+            length = struct.unpack_from("<H", self.data, at)[0]
+            if self.data[at + 2:at + 2 + 2 * length].decode("utf-16-le") == kind:
+                self.data[at + 2:at + 2 + 2 * length] = new.encode("utf-16-le")
+                return
+        raise SystemExit("damage_setup: no resource type %s" % kind)
+
     def resource(self, kind, ident):
         """File offset and size of the first language of resource kind/ident."""
         for name, is_dir, types in self.entries(0):
@@ -69,10 +85,14 @@ class Image:
 
 
 def main(argv):
-    if len(argv) != 5 or argv[3] not in ("flip", "magic"):
+    if len(argv) != 5 or argv[3] not in ("flip", "magic", "untable"):
         raise SystemExit(__doc__)
     source, output, how, ident = argv[1], argv[2], argv[3], int(argv[4])
     image = Image(bytearray(open(source, "rb").read()))
+    if how == "untable":
+        image.rename_type("FILECRC", "FILECRX")
+        open(output, "wb").write(image.data)
+        return
     at, size = image.resource("FILE", ident)
     if how == "flip":
         image.data[at + size // 2] ^= 0xFF

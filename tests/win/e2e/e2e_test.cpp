@@ -448,18 +448,21 @@ TEST(DamagedLicence, IsRefusedBeforeAnyFileIsWritten)
 // recorded, with the system's text for it; the main program's container
 // turned into no container (its checksum made to match) is refused as
 // invalid data. Nothing damaged is installed, and no damage replaces the
-// installed main program.
+// installed main program. A copy whose table of checksums is gone passes
+// no check at all.
 TEST(DamagedPayload, IsNeverInstalledAndNamesTheChecksum)
 {
     const std::string crcNotice = notice("ERROR 62", system_message(ERROR_CRC));
     Payload payload = load_payload("PROBE_PAYLOAD");
     ASSERT_TRUE(make_quick_launch_folder());
 
-    WalkRecord licence = walk("LicenceFlipped.exe");
-    EXPECT_EQ(crcNotice, notices_of(licence));
-    EXPECT_FALSE(licence.progressSeen);
-    expect_only_startup_values();
-    expect_no_payload_written(kInstallFolder);
+    for (const char* copy : {"LicenceFlipped.exe", "NoChecksums.exe"}) {
+        WalkRecord licence = walk(copy);
+        EXPECT_EQ(crcNotice, notices_of(licence)) << copy;
+        EXPECT_FALSE(licence.progressSeen) << copy;
+        expect_only_startup_values();
+        expect_no_payload_written(kInstallFolder);
+    }
 
     // The damaged file is left out; everything else installs and starts.
     WalkRecord manifest = walk("ManifestFlipped.exe");

@@ -43,6 +43,33 @@ int wait_for_image(const char* imagePath)
     return 0;
 }
 
+// Moves the image over the main program in one step, so that a working
+// main program stands at its path at every moment, even if the setup
+// program is ended half-way. Tried like a retried delete, for a scanner
+// that holds the old copy for a moment. Where MoveFileExA is missing
+// (Windows 9x), the old copy is deleted first and the image moved then.
+BOOL replace_main_program(const char* imagePath, const char* mainProgram)
+{
+    auto moveEx = MODULE_ENTRY(GetModuleHandleA("kernel32.dll"), MoveFileExA);
+    DWORD error = ERROR_CALL_NOT_IMPLEMENTED;
+    for (int attempt = 0; moveEx != NULL && attempt < kDeleteAttempts; ++attempt) {
+        SetFileAttributesA(mainProgram, FILE_ATTRIBUTE_NORMAL);
+        if (moveEx(imagePath, mainProgram, MOVEFILE_REPLACE_EXISTING))
+            return TRUE;
+        error = GetLastError();
+        if (error == ERROR_CALL_NOT_IMPLEMENTED)
+            break;
+        Sleep(kDeleteRetryDelay);
+    }
+    if (error != ERROR_CALL_NOT_IMPLEMENTED) {
+        SetLastError(error);
+        return FALSE;
+    }
+    // If the old copy survives its deletion, the move fails.
+    retried_delete(mainProgram);
+    return MoveFileA(imagePath, mainProgram);
+}
+
 } // namespace
 
 int main_program_replacement()
@@ -82,9 +109,7 @@ int main_program_replacement()
         return kReplacementFailed;
     }
 
-    // If the old copy survives its deletion, the move below fails.
-    retried_delete(mainProgram);
-    if (!MoveFileA(imagePath, mainProgram)) {
+    if (!replace_main_program(imagePath, mainProgram)) {
         system_error_notice(GetLastError(), "37");
         retried_delete(imagePath);
         return kReplacementFailed;

@@ -12,6 +12,31 @@
 namespace {
 
 const char kDataFileName[] = "data.tmp";
+// The notice of a payload file that could not be written.
+const char kWriteFailedStep[] = "38";
+
+// Set when the current file's failure has been shown already (the
+// resource lookup's notices, which also stay silent for error number 0 on
+// purpose, and DC5/DC6); install_entry tells any other failure itself.
+bool g_failureTold;
+
+// A file that could not be written is told with the system's reason, once
+// for each reason: a full disk must not raise a box for every file.
+void tell_write_failure(DWORD error)
+{
+    enum { kMostReasons = 8 };
+    static DWORD told[kMostReasons];
+    static int toldCount;
+    if (error == ERROR_SUCCESS)
+        error = ERROR_WRITE_FAULT;
+    for (int i = 0; i < toldCount; ++i) {
+        if (told[i] == error)
+            return;
+    }
+    if (toldCount < kMostReasons)
+        told[toldCount++] = error;
+    system_error_notice(error, kWriteFailedStep);
+}
 
 // SZDD container header: magic, mode, last character, expanded length.
 const BYTE kSzddMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
@@ -35,6 +60,8 @@ public:
         handle_ = find_payload_resource(id, &size_);
         if (handle_ != NULL)
             bytes_ = LockResource(handle_);
+        else
+            g_failureTold = true;
     }
     ~LockedResource()
     {
@@ -58,6 +85,19 @@ HANDLE create_for_writing(const char* path, DWORD flags)
     return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, flags, NULL);
 }
 
+DWORD little_endian(const BYTE* at)
+{
+    return at[0] | (at[1] << 8) | (at[2] << 16) | ((DWORD)at[3] << 24);
+}
+
+// The length a container expands to, as its header records it; -1 when
+// LZCopy, which counts in a LONG, could not report that many bytes.
+LONG recorded_length(const BYTE* header)
+{
+    DWORD recorded = little_endian(header + kSzddLengthOffset);
+    return recorded <= 0x7FFFFFFF ? (LONG)recorded : -1;
+}
+
 // The length the source expands to: the length recorded in its SZDD header,
 // or its plain size when it is no container (LZ32 then copies it as is).
 // -1 when neither can be read. The file pointer is left at the start.
@@ -68,12 +108,7 @@ LONG expected_length(HANDLE source)
     LONG length = -1;
     if (ReadFile(source, header, sizeof header, &got, NULL) && got == sizeof header &&
         memcmp(header, kSzddMagic, sizeof kSzddMagic) == 0) {
-        DWORD recorded = header[kSzddLengthOffset] | (header[kSzddLengthOffset + 1] << 8) |
-                         (header[kSzddLengthOffset + 2] << 16) |
-                         ((DWORD)header[kSzddLengthOffset + 3] << 24);
-        // LZCopy counts in a LONG; a longer file cannot be checked.
-        if (recorded <= 0x7FFFFFFF)
-            length = (LONG)recorded;
+        length = recorded_length(header);
     } else {
         DWORD high = 0;
         DWORD size = GetFileSize(source, &high);
@@ -82,6 +117,34 @@ LONG expected_length(HANDLE source)
     }
     SetFilePointer(source, 0, NULL, FILE_BEGIN);
     return length;
+}
+
+// Creates "data.tmp" for writing and reading back. Another program may
+// hold it for a moment (a scanner, or one that races for it), which is
+// waited for as a retried delete waits.
+HANDLE create_data_file(const char* path)
+{
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                           FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION)
+            break;
+        Sleep(kDeleteRetryDelay);
+    }
+    return file;
+}
+
+// A file that could not be written whole goes again, so that nothing
+// partial or empty stays under its name; the reason of the failure stays
+// the last error.
+int remove_unfinished(const char* path)
+{
+    DWORD error = GetLastError();
+    retried_delete(path);
+    SetLastError(error);
+    return 0;
 }
 
 // CREATE_ALWAYS over an existing file should give it the attributes asked
@@ -155,9 +218,11 @@ int raw_install(UINT id, const char* folder, const char* name, int readOnly)
         return 0;
     int written = write_whole(file, resource.bytes(), resource.size());
     CloseHandle(file);
+    if (!written)
+        return remove_unfinished(path);
     if (readOnly)
         keep_read_only(path);
-    return written;
+    return 1;
 }
 
 int resource_write(UINT id, const char* folder, const char* name)
@@ -178,11 +243,15 @@ int file_write(const void* bytes, DWORD count, const char* path)
         return 0;
     int written = write_whole(file, bytes, count);
     CloseHandle(file);
-    return written;
+    return written ? 1 : remove_unfinished(path);
 }
 
 int compressed_install(UINT id, const char* folder, const char* name)
 {
+    PathBuffer dataPath;
+    path_join(g_setup.tempFolder, kDataFileName, dataPath);
+    HANDLE data;
+    LONG expected;
     {
         LockedResource resource(id);
         if (resource.bytes() == NULL)
@@ -194,12 +263,22 @@ int compressed_install(UINT id, const char* folder, const char* name)
             SetLastError(ERROR_INVALID_DATA);
             return 0;
         }
-        PathBuffer dataPath;
-        path_join(g_setup.tempFolder, kDataFileName, dataPath);
-        if (!file_write(resource.bytes(), resource.size(), dataPath))
+        expected = recorded_length(static_cast<const BYTE*>(resource.bytes()));
+        // The temp folder is open to every program of the user: "data.tmp"
+        // stays open, unshared, from its creation until it is expanded, so
+        // that what LZ32 reads is what was checked and written here.
+        data = create_data_file(dataPath);
+        if (data == INVALID_HANDLE_VALUE)
             return 0;
+        if (!write_whole(data, resource.bytes(), resource.size()) ||
+            SetFilePointer(data, 0, NULL, FILE_BEGIN) != 0) {
+            DWORD error = GetLastError();
+            CloseHandle(data);
+            SetLastError(error);
+            return remove_unfinished(dataPath);
+        }
     }
-    int expanded = file_expansion(g_setup.tempFolder, kDataFileName, folder, name);
+    int expanded = expand_held(data, expected, folder, name);
     // Keep the reason of a failed expansion for the caller's notice; the
     // clean-up below must not replace it.
     DWORD error = GetLastError();
@@ -212,42 +291,48 @@ int compressed_install(UINT id, const char* folder, const char* name)
 int file_expansion(const char* sourceFolder, const char* sourceName,
                    const char* destinationFolder, const char* destinationName)
 {
-    PathBuffer destinationPath;
-    path_join(destinationFolder, destinationName, destinationPath);
-    HANDLE destination = CreateFileA(destinationPath, GENERIC_READ | GENERIC_WRITE, 0, NULL,
-                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (destination == INVALID_HANDLE_VALUE)
-        return 0;
-
     PathBuffer sourcePath;
     path_join(sourceFolder, sourceName, sourcePath);
     HANDLE source = CreateFileA(sourcePath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, NULL);
-    if (source == INVALID_HANDLE_VALUE) {
+    if (source == INVALID_HANDLE_VALUE)
+        return 0;
+    return expand_held(source, expected_length(source), destinationFolder, destinationName);
+}
+
+int expand_held(HANDLE source, LONG expected, const char* destinationFolder,
+                const char* destinationName)
+{
+    PathBuffer destinationPath;
+    path_join(destinationFolder, destinationName, destinationPath);
+    HANDLE destination = CreateFileA(destinationPath, GENERIC_READ | GENERIC_WRITE, 0, NULL,
+                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (destination == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
-        CloseHandle(destination);
+        CloseHandle(source);
         SetLastError(error);
         return 0;
     }
-    LONG expected = expected_length(source);
 
     // LZInit takes the file handles as HFILEs. The destination is new and
     // empty, so its expansion handle simply writes through.
     INT destinationLz = LZInit((INT)(INT_PTR)destination);
     if (destinationLz < 0) {
         error_notice("Unable to decompress files", "DC6");
+        g_failureTold = true;
         CloseHandle(source);
         CloseHandle(destination);
-        return 0;
+        return remove_unfinished(destinationPath);
     }
     INT sourceLz = LZInit((INT)(INT_PTR)source);
     if (sourceLz < 0) {
         error_notice("Unable to to decompress files", "DC5");
+        g_failureTold = true;
         // LZClose releases the destination file along with its expansion
         // handle; closing it again could close a handle reused meanwhile.
         LZClose(destinationLz);
         CloseHandle(source);
-        return 0;
+        return remove_unfinished(destinationPath);
     }
     SetLastError(ERROR_SUCCESS);
     LONG copied = LZCopy(sourceLz, destinationLz);
@@ -264,7 +349,7 @@ int file_expansion(const char* sourceFolder, const char* sourceName,
     // one; the caller's notice names the true reason.
     SetLastError(
         copy_failure_reason(copied, copyError, destinationFolder, destinationPath, expected));
-    return 0;
+    return remove_unfinished(destinationPath);
 }
 
 void retried_delete(const char* path)
@@ -298,9 +383,13 @@ void delete_in_folder(const char* folder, const char* name)
 
 int install_entry(const PayloadEntry& entry, const char* folder)
 {
-    if (entry.form == PayloadForm::Raw)
-        return raw_install(entry.id, folder, entry.fileName, entry.readOnly ? 1 : 0);
-    return compressed_install(entry.id, folder, entry.fileName);
+    g_failureTold = false;
+    int installed = entry.form == PayloadForm::Raw
+                        ? raw_install(entry.id, folder, entry.fileName, entry.readOnly ? 1 : 0)
+                        : compressed_install(entry.id, folder, entry.fileName);
+    if (!installed && !g_failureTold)
+        tell_write_failure(GetLastError());
+    return installed;
 }
 
 void install_payload_files()

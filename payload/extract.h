@@ -8,12 +8,15 @@
 
 // Writes raw payload resource id unchanged to folder\name, read-only when
 // readOnly is non-zero. An existing file's attributes are cleared first, so
-// a read-only file from an earlier installation is replaced.
+// a read-only file from an earlier installation is replaced. A file that
+// could not be written whole is deleted again.
 int raw_install(UINT id, const char* folder, const char* name, int readOnly);
 
 // Writes compressed payload resource id to "data.tmp" in the temp folder,
-// expands it into folder\name and deletes "data.tmp" again. 1 means the
-// destination holds the whole expanded file. A resource that is no SZDD
+// expands it into folder\name and deletes "data.tmp" again. "data.tmp" is
+// held open, unshared, from its creation through the expansion. 1 means the
+// destination holds the whole expanded file; on 0 no partial or empty
+// destination is left. A resource that is no SZDD
 // container (mode 'A', whole header) fails with ERROR_INVALID_DATA before
 // anything is written.
 int compressed_install(UINT id, const char* folder, const char* name);
@@ -35,6 +38,12 @@ int file_write(const void* bytes, DWORD count, const char* path);
 int file_expansion(const char* sourceFolder, const char* sourceName,
                    const char* destinationFolder, const char* destinationName);
 
+// Expands source, an open SZDD container positioned at its start, into
+// destinationFolder\destinationName, as file_expansion does; expected is the
+// length it must expand to (-1: unknown, which fails). Closes source.
+int expand_held(HANDLE source, LONG expected, const char* destinationFolder,
+                const char* destinationName);
+
 // Up to ten attempts, 50 ms apart, each clearing the attributes first.
 void retried_delete(const char* path);
 
@@ -42,7 +51,9 @@ void retried_delete(const char* path);
 void delete_in_folder(const char* folder, const char* name);
 
 // Installs one catalogue entry into folder by its storage form: raw
-// install with its read-only flag, or compressed install.
+// install with its read-only flag, or compressed install. A failure that no
+// notice has told yet (a lookup's and DC5/DC6 have) is shown as a system
+// error notice "38" with its reason, once per reason and run.
 int install_entry(const PayloadEntry& entry, const char* folder);
 
 // The payload after the main program: entries 2 to 37 into the install

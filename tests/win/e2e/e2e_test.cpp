@@ -16,6 +16,7 @@
 #include <map>
 #include <string>
 
+#include "payload/catalogue.h"
 #include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
 #include "tests/win/e2e/installed.h"
@@ -205,10 +206,48 @@ void expect_unchanged(const Footprint& before, const Footprint& after)
     EXPECT_EQ(before.uninstall, after.uninstall) << "the uninstall entry was written";
 }
 
+// racer.exe, racing the setup program for "data.tmp" until stopped.
+class Racer {
+public:
+    bool start()
+    {
+        stop_ = CreateEventA(nullptr, TRUE, FALSE, "e2e-racer-stop");
+        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "e2e-racer-ready");
+        std::string commandLine = "\"" + sibling_path("racer.exe") +
+                                  "\" e2e-racer-stop e2e-racer-ready \"" + log_ + "\"";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process;
+        if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            nullptr, &startup, &process))
+            return false;
+        CloseHandle(process.hThread);
+        process_ = process.hProcess;
+        HANDLE waits[] = {ready, process_};
+        bool racing = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
+        CloseHandle(ready);
+        return racing;
+    }
+    // Its tally of attempts, "variant error count" a line.
+    std::string stop()
+    {
+        SetEvent(stop_);
+        WaitForSingleObject(process_, 30000);
+        CloseHandle(process_);
+        CloseHandle(stop_);
+        return file_contents(log_);
+    }
+
+private:
+    HANDLE stop_ = nullptr;
+    HANDLE process_ = nullptr;
+    std::string log_ = temp_folder() + "racer.log";
+};
+
 // ------------------------------------------------------------------------
 
 // A first installation on a fresh machine, then the same setup program run
-// again over it.
+// again over it, with another program racing it for its temp file.
 TEST(FirstInstallation, InstallsRegistersLinksAndStartsThenASecondRunRewritesIt)
 {
     Payload payload = load_payload("PROBE_PAYLOAD");
@@ -241,7 +280,15 @@ TEST(FirstInstallation, InstallsRegistersLinksAndStartsThenASecondRunRewritesIt)
     }
     ASSERT_TRUE(remove_file(std::string(kInstallFolder) + "\\" + kLaunchRecord));
 
+    // Another program of the user swaps the temp file all along: nothing of
+    // it is installed, and the installation is whole.
+    Racer racer;
+    ASSERT_TRUE(racer.start());
     WalkRecord second = walk("ProbeSetup.exe");
+    std::string raced = racer.stop();
+    SCOPED_TRACE("racer: " + raced);
+    EXPECT_NE(std::string::npos, raced.find("rename 5 ")) << "never refused while held";
+    remove_file(temp_folder() + "data.tmp");
     EXPECT_EQ("(no notice)\n", notices_of(second));
     ASSERT_EQ(1u, second.locations.size());
     EXPECT_EQ(kInstallFolder, second.locations[0].folder) << "the previous folder is proposed";
@@ -509,6 +556,33 @@ TEST(FullDisk, IsNamedAsAFullDiskAndKeepsTheOldMainProgram)
     ASSERT_EQ(1u, record.locations.size());
     EXPECT_EQ(folder, record.locations[0].folder);
     EXPECT_EQ(oldProgram, file_contents(mainProgram));
+    EXPECT_FALSE(file_exists(temp_folder() + "data.tmp"));
+
+    // Room for the main program and little else: every file that does not
+    // fit is left out whole, never cut short or empty, and the full disk is
+    // told once, not once a file.
+    ASSERT_TRUE(remove_file("F:\\filler.bin"));
+    Payload probe = load_payload("PROBE_PAYLOAD");
+    ASSERT_TRUE(GetDiskFreeSpaceExA("F:\\", &available, nullptr, nullptr));
+    const ULONGLONG room = probe.bytes(106).size() + 96 * 1024;
+    ASSERT_GT(available.QuadPart, room) << "the test drive is too small";
+    ASSERT_TRUE(write_file("F:\\filler.bin", std::string(size_t(available.QuadPart - room), 'f')));
+    WalkRecord full = walk("ProbeSetup.exe");
+    EXPECT_EQ(notice("ERROR 38", system_message(ERROR_DISK_FULL)), notices_of(full));
+    EXPECT_TRUE(probe.bytes(106) == file_contents(mainProgram));
+    int missing = 0;
+    for (int i = 1; i < kPayloadEntryCount; ++i) {
+        const PayloadEntry& entry = kPayloadCatalogue[i];
+        if (entry.destination != PayloadDestination::InstallFolder)
+            continue;
+        std::string path = folder + "\\" + entry.fileName;
+        if (!file_exists(path))
+            ++missing;
+        else
+            EXPECT_TRUE(probe.bytes(entry.id) == file_contents(path)) << path << " is not whole";
+    }
+    EXPECT_GT(missing, 0) << "the drive did not fill up";
+    EXPECT_FALSE(file_exists(folder + "\\image.tmp"));
     EXPECT_FALSE(file_exists(temp_folder() + "data.tmp"));
 }
 

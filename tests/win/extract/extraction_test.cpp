@@ -130,6 +130,7 @@ TEST_F(Extraction, ExpansionRejectsTruncatedAndUnreadableContainers)
     ASSERT_TRUE(write_file(temp_ + "cut.tmp", container.substr(0, container.size() / 2)));
     EXPECT_EQ(0, file_expansion(temp_.c_str(), "cut.tmp", folder_.c_str(), "cut.scp"));
     EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
+    EXPECT_FALSE(file_exists(in_folder("cut.scp"))) << "a partial file was left";
     // Only the header: nothing at all comes out.
     ASSERT_TRUE(write_file(temp_ + "header.tmp", container.substr(0, 14)));
     EXPECT_EQ(0, file_expansion(temp_.c_str(), "header.tmp", folder_.c_str(), "header.scp"));
@@ -160,27 +161,27 @@ TEST_F(Extraction, ExpansionRejectsTruncatedAndUnreadableContainers)
     }
 }
 
-TEST_F(Extraction, ExpansionFailuresLeaveAnEmptyDestinationAndNoOpenFiles)
+TEST_F(Extraction, ExpansionFailuresLeaveNoDestinationAndNoOpenFiles)
 {
-    // No source: the destination is created empty, nothing is shown.
+    // No source: nothing is made, nothing is shown.
     EXPECT_EQ(0, file_expansion(temp_.c_str(), "absent.tmp", folder_.c_str(), "a.scp"));
-    EXPECT_TRUE(file_exists(in_folder("a.scp")));
-    EXPECT_EQ("", read_file(in_folder("a.scp")));
+    EXPECT_FALSE(file_exists(in_folder("a.scp")));
     EXPECT_EQ(0u, robot_.notice_count());
 
-    // A container in a mode LZ32 does not know: its LZInit fails.
+    // A container in a mode LZ32 does not know: its LZInit fails, and the
+    // destination made for it goes again.
     std::string container = resource_bytes(kCompressed, "FILE");
     container[8] = 'Q';
     ASSERT_TRUE(write_file(temp_ + "mode.tmp", container));
+    ASSERT_TRUE(write_file(in_folder("b.scp"), "an older file"));
     EXPECT_EQ(0, file_expansion(temp_.c_str(), "mode.tmp", folder_.c_str(), "b.scp"));
     ASSERT_TRUE(robot_.wait_for_notices(1, 5000));
     robot::Notice notice = robot_.notices()[0];
     EXPECT_EQ("ERROR DC5", notice.caption);
     EXPECT_EQ("Unable to to decompress files", notice.text);
     EXPECT_EQ(robot::Icon::Error, notice.icon);
-    EXPECT_EQ("", read_file(in_folder("b.scp")));
+    EXPECT_FALSE(file_exists(in_folder("b.scp")));
     EXPECT_TRUE(DeleteFileA((temp_ + "mode.tmp").c_str()));
-    EXPECT_TRUE(DeleteFileA(in_folder("b.scp").c_str()));
 }
 
 TEST_F(Extraction, ShortWriteIsAFailure)

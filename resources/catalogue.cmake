@@ -52,7 +52,7 @@ set(PAYLOAD_CATALOGUE_DEF ${CMAKE_CURRENT_LIST_DIR}/catalogue.def CACHE INTERNAL
 set(PAYLOAD_STANDARD_FILES ${CMAKE_CURRENT_LIST_DIR}/payload CACHE INTERNAL "")
 set(PAYLOAD_PACK_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/catalogue_pack.cmake CACHE INTERNAL "")
 set(PAYLOAD_SETUP_RC ${CMAKE_CURRENT_LIST_DIR}/setup.rc CACHE INTERNAL "")
-# The payload programs this project builds (resources/programs), by file name.
+# The payload programs this project builds (programs/), by file name.
 set(PAYLOAD_PROGRAM_TARGETS
     "Veltranox.exe=veltranox_main" "vmon03.exe=vmon03" "vcluins1.exe=vcluins1" CACHE INTERNAL "")
 

@@ -5,7 +5,7 @@ given), byte for byte the same on every run:
     python3 resources/payload/src/make_payload.py [folder]
 
 The three programs of the payload are not written here: the build makes
-them from resources/programs."""
+them from programs/."""
 import os
 import sys
 

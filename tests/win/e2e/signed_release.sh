@@ -130,7 +130,7 @@ python3 "$(dirname "$0")/timestamp_authority.py" "$keys/tsa.cnf" "$work/tsa.port
   2>"$work/tsa.log" &
 tsa=$!
 for _ in $(seq 100); do [ -s "$work/tsa.port" ] && break; sleep 0.1; done
-companion=$work/win/resources/programs/companion/vmon03/vmon03.exe
+companion=$work/win/programs/companion/vmon03/vmon03.exe
 if [ ! -s "$work/tsa.port" ]; then
   fail "the time-stamp authority did not start: $(cat "$work/tsa.log")"
 elif ! cmake "$work/win" -DSIGNING_TIMESTAMP_URL="http://127.0.0.1:$(cat "$work/tsa.port")/" \

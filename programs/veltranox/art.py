@@ -3,7 +3,7 @@
 until a script is opened) and its tutorial script (Tutorial.scp), byte for
 byte the same on every run:
 
-    python3 resources/programs/veltranox/art.py
+    python3 programs/veltranox/art.py
 
 The title page is drawn here: a night-sky gradient with film grain, a film
 strip, and the product name in block letters."""
@@ -13,7 +13,7 @@ import sys
 
 sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "payload", "src"))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "resources", "payload", "src"))
 
 import screenplay  # noqa: E402
 

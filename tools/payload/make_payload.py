@@ -2,7 +2,7 @@
 """Writes the payload's data files into resources/payload (or the folder
 given), byte for byte the same on every run:
 
-    python3 resources/payload/src/make_payload.py [folder]
+    python3 tools/payload/make_payload.py [folder]
 
 The three programs of the payload are not written here: the build makes
 them from programs/."""
@@ -44,7 +44,7 @@ def files():
 
 def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else \
-        os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+        os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "payload")
     for name, data in sorted(files().items()):
         with open(os.path.join(folder, name), "wb") as out:
             out.write(data)

@@ -2,7 +2,7 @@
 """Writes icon.ico, the setup program's icon: a screenplay page with a
 dark red badge carrying a white "V", as a 32x32 and a 16x16 image in the
 16-colour palette. The art is drawn here so the icon can be rebuilt
-byte for byte: python3 icon.py [output]."""
+byte for byte: python3 tools/icon/icon.py resources/icon.ico."""
 import struct
 import sys
 

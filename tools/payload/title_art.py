@@ -3,7 +3,7 @@
 until a script is opened) and its tutorial script (Tutorial.scp), byte for
 byte the same on every run:
 
-    python3 programs/veltranox/art.py
+    python3 tools/payload/title_art.py
 
 The title page is drawn here: a night-sky gradient with film grain, a film
 strip, and the product name in block letters."""
@@ -13,7 +13,8 @@ import sys
 
 sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "resources", "payload", "src"))
+# Written beside the main program's sources.
+OUT = os.path.join(HERE, "..", "..", "programs", "veltranox")
 
 import screenplay  # noqa: E402
 
@@ -128,9 +129,9 @@ def title_page():
 
 
 def main():
-    with open(os.path.join(HERE, "title.bmp"), "wb") as out:
+    with open(os.path.join(OUT, "title.bmp"), "wb") as out:
         out.write(title_page())
-    with open(os.path.join(HERE, "Tutorial.scp"), "wb") as out:
+    with open(os.path.join(OUT, "Tutorial.scp"), "wb") as out:
         out.write(screenplay.tutorial(TUTORIAL_SIZE))
 
 

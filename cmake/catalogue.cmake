@@ -48,10 +48,11 @@
 include_guard(GLOBAL)
 
 # Cached, so that the functions see them when called from any folder.
-set(PAYLOAD_CATALOGUE_DEF ${CMAKE_CURRENT_LIST_DIR}/catalogue.def CACHE INTERNAL "")
-set(PAYLOAD_STANDARD_FILES ${CMAKE_CURRENT_LIST_DIR}/payload CACHE INTERNAL "")
+get_filename_component(PAYLOAD_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR}/../resources ABSOLUTE)
+set(PAYLOAD_CATALOGUE_DEF ${PAYLOAD_RESOURCES_DIR}/catalogue.def CACHE INTERNAL "")
+set(PAYLOAD_STANDARD_FILES ${PAYLOAD_RESOURCES_DIR}/payload CACHE INTERNAL "")
 set(PAYLOAD_PACK_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/catalogue_pack.cmake CACHE INTERNAL "")
-set(PAYLOAD_SETUP_RC ${CMAKE_CURRENT_LIST_DIR}/setup.rc CACHE INTERNAL "")
+set(PAYLOAD_SETUP_RC ${PAYLOAD_RESOURCES_DIR}/setup.rc CACHE INTERNAL "")
 # The payload programs this project builds (programs/), by file name.
 set(PAYLOAD_PROGRAM_TARGETS
     "Veltranox.exe=veltranox_main" "vmon03.exe=vmon03" "vcluins1.exe=vcluins1" CACHE INTERNAL "")

@@ -3,7 +3,7 @@
 #include <shlobj.h>
 #include <string.h>
 
-#include "setup/path.h"
+#include "common/path.h"
 #include "setup/state.h"
 
 namespace {

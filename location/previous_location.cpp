@@ -3,9 +3,9 @@
 #include <string.h>
 
 #include "location/validation.h"
-#include "registration/registry.h"
-#include "setup/names.h"
-#include "setup/path.h"
+#include "common/registry.h"
+#include "common/names.h"
+#include "common/path.h"
 #include "setup/state.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "setup/notice.h"
-#include "setup/path.h"
+#include "common/path.h"
 #include "setup/state.h"
 
 namespace {

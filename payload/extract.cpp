@@ -5,9 +5,9 @@
 
 #include "payload/resource.h"
 #include "setup/notice.h"
-#include "setup/path.h"
+#include "common/path.h"
 #include "setup/state.h"
-#include "setup/write_whole.h"
+#include "common/write_whole.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "payload/catalogue.h"
-#include "setup/write_whole.h"
+#include "common/write_whole.h"
 
 // Writes raw payload resource id unchanged to folder\name, read-only when
 // readOnly is non-zero. An existing file's attributes are cleared first, so

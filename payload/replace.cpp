@@ -3,9 +3,9 @@
 #include "payload/catalogue.h"
 #include "payload/extract.h"
 #include "setup/notice.h"
-#include "setup/path.h"
+#include "common/path.h"
 #include "setup/state.h"
-#include "setup/system_library.h"
+#include "common/system_library.h"
 
 namespace {
 

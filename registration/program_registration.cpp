@@ -1,10 +1,10 @@
 #include "registration/program_registration.h"
 
-#include "registration/registry.h"
+#include "common/registry.h"
 #include "resources/version.h"
-#include "setup/names.h"
+#include "common/names.h"
 #include "setup/notice.h"
-#include "setup/path.h"
+#include "common/path.h"
 #include "setup/state.h"
 
 // PAYLOAD_EXPANDED_KB: what the catalogue's files take once expanded,

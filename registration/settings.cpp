@@ -2,8 +2,8 @@
 
 #include <string.h>
 
-#include "registration/registry.h"
-#include "setup/names.h"
+#include "common/registry.h"
+#include "common/names.h"
 #include "setup/notice.h"
 #include "setup/state.h"
 

@@ -5,11 +5,11 @@
 #include <string.h>
 
 #include "location/default_location.h"
-#include "registration/registry.h"
-#include "registration/shell_link.h"
-#include "setup/path.h"
+#include "common/registry.h"
+#include "common/shell_link.h"
+#include "common/path.h"
 #include "setup/state.h"
-#include "setup/system_library.h"
+#include "common/system_library.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <string.h>
 
-#include "registration/registry.h"
+#include "common/registry.h"
 #include "report/report_config.h"
 #include "report/upload.h"
-#include "setup/names.h"
+#include "common/names.h"
 #include "setup/state.h"
 
 namespace {

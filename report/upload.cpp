@@ -3,10 +3,10 @@
 #include <string.h>
 #include <wininet.h>
 
-#include "registration/registry.h"
+#include "common/registry.h"
 #include "report/report_config.h"
 #include "setup/state.h"
-#include "setup/system_library.h"
+#include "common/system_library.h"
 
 char g_reportBody[kReportBodySize];
 

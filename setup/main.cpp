@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "setup/sequence.h"
-#include "setup/system_library.h"
+#include "common/system_library.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {

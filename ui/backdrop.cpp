@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "setup/names.h"
+#include "common/names.h"
 
 namespace {
 

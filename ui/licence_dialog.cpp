@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "payload/resource.h"
-#include "setup/names.h"
+#include "common/names.h"
 #include "setup/notice.h"
 #include "setup/state.h"
 

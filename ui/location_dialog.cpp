@@ -2,8 +2,8 @@
 
 #include <shlobj.h>
 
-#include "setup/names.h"
-#include "setup/path.h"
+#include "common/names.h"
+#include "common/path.h"
 #include "setup/state.h"
 
 namespace {

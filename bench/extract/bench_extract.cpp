@@ -24,7 +24,7 @@
 #include "payload/extract.h"
 #include "payload/replace.h"
 #include "payload/resource.h"
-#include "setup/path.h"
+#include "common/path.h"
 #include "setup/state.h"
 #include "tests/support/benchutil.h"
 

@@ -6,7 +6,7 @@
 #include <string.h>
 
 #include "monitor_ids.h"
-#include "setup/path.h"
+#include "common/path.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <string.h>
 
-#include "setup/names.h"
-#include "setup/path.h"
+#include "common/names.h"
+#include "common/path.h"
 #include "setup/state.h"
 
 namespace {

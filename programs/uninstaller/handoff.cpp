@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "setup/state.h"
-#include "setup/system_library.h"
+#include "common/system_library.h"
 
 namespace {
 

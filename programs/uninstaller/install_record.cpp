@@ -4,8 +4,8 @@
 
 #include "folder_check.h"
 #include "registration/program_registration.h"
-#include "registration/registry.h"
-#include "setup/names.h"
+#include "common/registry.h"
+#include "common/names.h"
 
 #define APP_PATHS_ENTRY APP_PATHS_KEY_PATH "\\" MAIN_PROGRAM_NAME
 #define UNINSTALL_ENTRY UNINSTALL_KEY_PATH "\\" PRODUCT_NAME

@@ -5,10 +5,10 @@
 #include <string.h>
 
 #include "folder_check.h"
-#include "registration/registry.h"
-#include "registration/shell_link.h"
+#include "common/registry.h"
+#include "common/shell_link.h"
 #include "registration/shortcuts.h"
-#include "setup/path.h"
+#include "common/path.h"
 #include "setup/state.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "folder_check.h"
 #include "payload/catalogue.h"
-#include "setup/path.h"
+#include "common/path.h"
 #include "setup/state.h"
 
 namespace {

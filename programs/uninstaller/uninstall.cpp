@@ -23,10 +23,10 @@
 #include "links.h"
 #include "removal.h"
 #include "report.h"
-#include "setup/names.h"
-#include "setup/path.h"
+#include "common/names.h"
+#include "common/path.h"
 #include "setup/state.h"
-#include "setup/system_library.h"
+#include "common/system_library.h"
 
 namespace {
 

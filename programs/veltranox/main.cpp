@@ -7,7 +7,7 @@
 #include <string.h>
 
 #include "ids.h"
-#include "setup/path.h"
+#include "common/path.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "setup/path.h"
+#include "common/path.h"
 #include "tests/support/benchutil.h"
 
 std::string read_file(const std::string& path, bool* ok)

@@ -6,7 +6,7 @@
 #include <string.h>
 
 #include "report/crash_filter.h"
-#include "setup/names.h"
+#include "common/names.h"
 #include "setup/state.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)

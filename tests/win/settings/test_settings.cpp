@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "registration/registry.h"
+#include "common/registry.h"
 #include "registration/settings.h"
 #include "setup/state.h"
 #include "tests/support/benchutil.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "setup/path.h"
+#include "common/path.h"
 #include "setup/sequence.h"
 #include "setup/state.h"
 #include "tests/support/robot.h"

@@ -1,4 +1,4 @@
-#include "setup/write_whole.h"
+#include "common/write_whole.h"
 
 int write_whole(HANDLE file, const void* bytes, DWORD count)
 {

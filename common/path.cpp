@@ -1,4 +1,4 @@
-#include "setup/path.h"
+#include "common/path.h"
 
 #include <string.h>
 

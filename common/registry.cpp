@@ -1,4 +1,4 @@
-#include "registration/registry.h"
+#include "common/registry.h"
 
 #include <string.h>
 

@@ -1,6 +1,6 @@
-#include "setup/system_library.h"
+#include "common/system_library.h"
 
-#include "setup/path.h"
+#include "common/path.h"
 #include "setup/state.h"
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+const char kEmptyString[] = "";
+
 namespace {
 
 // One walk over a path: its length, where the run of backslashes that ends

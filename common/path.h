@@ -1,5 +1,12 @@
 #pragma once
-#include "setup/state.h"
+#include <windows.h>
+
+// Every path, key path and registry string is held in one of these.
+enum { kPathSize = 520 };
+typedef char PathBuffer[kPathSize];
+
+// Passed wherever an empty text is required; never written.
+extern const char kEmptyString[];
 
 // Paths are ANSI strings in the system's code page, which may be a
 // double-byte one (932, 936, 949, 950): there the second byte of a

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "setup/state.h"
+#include "common/path.h"
 
 LONG open_key(HKEY root, const char* path, REGSAM access, HKEY* key)
 {
@@ -12,18 +12,6 @@ LONG open_key(HKEY root, const char* path, REGSAM access, HKEY* key)
     if (status != ERROR_SUCCESS)
         *key = NULL;
     return status;
-}
-
-LONG open_settings_key(HKEY* key)
-{
-    return open_key(HKEY_CURRENT_USER, g_setup.settingsKeyPath, kKeyAccess, key);
-}
-
-LONG open_machine_key(HKEY* key)
-{
-    if (g_setup.nolmaccess != 0)
-        return open_settings_key(key);
-    return open_key(HKEY_LOCAL_MACHINE, MACHINE_KEY_PATH, kKeyAccess, key);
 }
 
 LONG read_dword_value(HKEY key, const char* name, DWORD* value)

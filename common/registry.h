@@ -12,10 +12,8 @@ enum { kKeyAccess = 0x2001F };
 // Create-or-open: RegCreateKeyExA with the empty class text. On failure
 // *key is null.
 LONG open_key(HKEY root, const char* path, REGSAM access, HKEY* key);
-// HKCU + the settings key path.
-LONG open_settings_key(HKEY* key);
-// HKLM "SOFTWARE\Tervick", or the settings key while nolmaccess is set.
-LONG open_machine_key(HKEY* key);
+// The settings key and the machine key, which the setup state names, are
+// opened by open_settings_key and open_machine_key (setup/state.h).
 
 LONG read_dword_value(HKEY key, const char* name, DWORD* value);
 // Reads a string into buffer (capacity bytes). A success guarantees a

@@ -3,9 +3,7 @@
 #pragma once
 #include <windows.h>
 
-// Every path, key path and registry string is held in one of these.
-enum { kPathSize = 520 };
-typedef char PathBuffer[kPathSize];
+#include "common/path.h"
 
 struct SetupState {
     HINSTANCE instance;            // the handle the program was entered with
@@ -24,5 +22,8 @@ struct SetupState {
 
 extern SetupState g_setup;
 
-// Passed wherever an empty text is required; never written.
-extern const char kEmptyString[];
+// The settings key: HKCU + settingsKeyPath.
+LONG open_settings_key(HKEY* key);
+// The machine key: HKLM "SOFTWARE\Tervick", or the settings key while
+// nolmaccess is set.
+LONG open_machine_key(HKEY* key);

@@ -5,7 +5,6 @@
 
 #include "common/names.h"
 #include "common/path.h"
-#include "setup/state.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <string.h>
 
-#include "setup/state.h"
+#include "common/path.h"
 #include "common/system_library.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "report.h"
-#include "setup/state.h"
+#include "common/path.h"
 
 #define SETTINGS_KEY_PATH "Software\\Tervick\\Veltranox\\Settings"
 

@@ -9,7 +9,6 @@
 #include "common/shell_link.h"
 #include "registration/shortcuts.h"
 #include "common/path.h"
-#include "setup/state.h"
 
 namespace {
 

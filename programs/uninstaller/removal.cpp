@@ -6,7 +6,6 @@
 #include "folder_check.h"
 #include "payload/catalogue.h"
 #include "common/path.h"
-#include "setup/state.h"
 
 namespace {
 

@@ -25,7 +25,6 @@
 #include "report.h"
 #include "common/names.h"
 #include "common/path.h"
-#include "setup/state.h"
 #include "common/system_library.h"
 
 namespace {

@@ -7,7 +7,7 @@
 // KEY_READ | KEY_WRITE.
 enum { kKeyAccess = 0x2001F };
 
-#define MACHINE_KEY_PATH "SOFTWARE\\Tervick"
+#include "common/names.h"
 
 // Create-or-open: RegCreateKeyExA with the empty class text. On failure
 // *key is null.

@@ -1,10 +1,6 @@
 // Where a new installation is proposed: a folder under the system's
-// program-files folder. Also finds the paths of shell special folders.
+// program-files folder (special_folder_lookup, common/special_folders.h).
 #pragma once
-
-// Fills path (at least MAX_PATH bytes) with the file-system path of the
-// shell special folder csidl. 1 on success; on failure path is empty.
-int special_folder_lookup(int csidl, char* path);
 
 // Fills g_setup.defaultParentFolder: the program-files folder without a
 // trailing backslash, or else "X:\Program Files" on the first fixed drive,

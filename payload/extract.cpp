@@ -4,6 +4,8 @@
 #include <string.h>
 
 #include "payload/resource.h"
+#include "common/names.h"
+#include "common/szdd_magic.h"
 #include "setup/notice.h"
 #include "common/path.h"
 #include "setup/state.h"
@@ -11,7 +13,7 @@
 
 namespace {
 
-const char kDataFileName[] = "data.tmp";
+const char kDataFileName[] = DATA_FILE_NAME;
 // The notice of a payload file that could not be written.
 const char kWriteFailedStep[] = "38";
 
@@ -39,7 +41,7 @@ void tell_write_failure(DWORD error)
 }
 
 // SZDD container header: magic, mode, last character, expanded length.
-const BYTE kSzddMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
+const BYTE kSzddMagic[8] = {SZDD_MAGIC};
 enum { kSzddHeaderSize = 14, kSzddModeOffset = 8, kSzddLengthOffset = 10 };
 const BYTE kSzddModeA = 'A';
 
@@ -350,16 +352,6 @@ int expand_held(HANDLE source, LONG expected, const char* destinationFolder,
     SetLastError(
         copy_failure_reason(copied, copyError, destinationFolder, destinationPath, expected));
     return remove_unfinished(destinationPath);
-}
-
-void retried_delete(const char* path)
-{
-    for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
-        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-        if (DeleteFileA(path))
-            return;
-        Sleep(kDeleteRetryDelay);
-    }
 }
 
 void delete_in_folder(const char* folder, const char* name)

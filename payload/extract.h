@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "payload/catalogue.h"
+#include "common/retried_delete.h"
 #include "common/write_whole.h"
 
 // Writes raw payload resource id unchanged to folder\name, read-only when
@@ -44,9 +45,6 @@ int file_expansion(const char* sourceFolder, const char* sourceName,
 int expand_held(HANDLE source, LONG expected, const char* destinationFolder,
                 const char* destinationName);
 
-// Up to ten attempts, 50 ms apart, each clearing the attributes first.
-void retried_delete(const char* path);
-
 // Retried delete of folder + "\" + name: the backslash is always added.
 void delete_in_folder(const char* folder, const char* name);
 
@@ -60,6 +58,3 @@ int install_entry(const PayloadEntry& entry, const char* folder);
 // folder in catalogue order, then the companion program into the Windows
 // directory. A file that fails does not stop the others.
 void install_payload_files();
-
-// Waits of retried delete, in milliseconds.
-enum { kDeleteAttempts = 10, kDeleteRetryDelay = 50 };

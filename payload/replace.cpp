@@ -2,6 +2,7 @@
 
 #include "payload/catalogue.h"
 #include "payload/extract.h"
+#include "common/names.h"
 #include "setup/notice.h"
 #include "common/path.h"
 #include "setup/state.h"
@@ -9,7 +10,7 @@
 
 namespace {
 
-const char kImageName[] = "image.tmp";
+const char kImageName[] = IMAGE_FILE_NAME;
 
 HANDLE open_exclusive(const char* path, DWORD flags)
 {

@@ -3,10 +3,7 @@
 // the machine key, and the entry in the list of removable programs.
 #pragma once
 
-#define APP_PATHS_KEY_PATH "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths"
-#define UNINSTALL_KEY_PATH "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 // Three blanks before the bracket, as the list of programs has always shown it.
-#define UNINSTALL_DISPLAY_NAME "Veltranox 2003   (Remove Only)"
 
 // Writes App Paths "Veltranox.exe" (default value = main program path,
 // "Path" = install folder), then "Path" = install folder in the machine

@@ -4,9 +4,9 @@
 #include <shlobj.h>
 #include <string.h>
 
-#include "location/default_location.h"
 #include "common/registry.h"
 #include "common/shell_link.h"
+#include "common/special_folders.h"
 #include "common/path.h"
 #include "setup/state.h"
 #include "common/system_library.h"
@@ -49,42 +49,11 @@ HRESULT link_creation(CoCreateInstanceFn createInstance, const char* workingDire
 void link_in_special_folder(CoCreateInstanceFn createInstance, int csidl, int fallbackCsidl)
 {
     PathBuffer path;
-    if (!special_folder_lookup(csidl, path) && !special_folder_lookup(fallbackCsidl, path))
+    if (!special_folder_lookup(g_setup.backdropWindow, csidl, path) &&
+        !special_folder_lookup(g_setup.backdropWindow, fallbackCsidl, path))
         return;
     if (path_append(path, LINK_NAME))
         link_creation(createInstance, g_setup.installFolder, g_setup.mainProgramPath, path);
-}
-
-// The folder the user's Quick Launch bar shows, from the MapGroups value.
-// The key is only opened, never created.
-bool quick_launch_from_map_groups(char* path)
-{
-    path[0] = '\0';
-    HKEY mapGroups;
-    if (RegOpenKeyA(HKEY_CURRENT_USER, MAP_GROUPS_KEY_PATH, &mapGroups) != ERROR_SUCCESS)
-        return false;
-    // The read keeps the text inside the buffer: a value that fills all of
-    // it without a terminating zero is refused and counts as absent.
-    bool usable = false;
-    if (read_string_value(mapGroups, "Quick Launch", path, kPathSize) == ERROR_SUCCESS) {
-        size_t length = strlen(path);
-        // The value is taken as it stands, a trailing backslash included.
-        usable = length > 4 && length < 488 && path_append(path, LINK_NAME);
-    }
-    RegCloseKey(mapGroups);
-    return usable;
-}
-
-// The Quick Launch folder under the local application data folder.
-bool quick_launch_from_local_appdata(char* path)
-{
-    if (!special_folder_lookup(CSIDL_LOCAL_APPDATA, path))
-        return false;
-    size_t length = strlen(path);
-    if (length <= 8 || length >= 488)
-        return false;
-    remove_one_trailing_backslash(path);
-    return path_append(path, QUICK_LAUNCH_SUBFOLDER) && path_append(path, LINK_NAME);
 }
 
 }  // namespace
@@ -106,7 +75,8 @@ void shortcut_creation()
     link_in_special_folder(createInstance, CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY);
 
     PathBuffer quickLaunch;
-    if (quick_launch_from_map_groups(quickLaunch) || quick_launch_from_local_appdata(quickLaunch))
+    if (quick_launch_link_from_map_groups(quickLaunch) ||
+        quick_launch_link_from_local_appdata(g_setup.backdropWindow, quickLaunch))
         link_creation(createInstance, g_setup.installFolder, g_setup.mainProgramPath, quickLaunch);
 
     coUninitialize();

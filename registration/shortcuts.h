@@ -3,10 +3,7 @@
 // not import it.
 #pragma once
 
-#define LINK_NAME "\\Veltranox 2003" ".lnk"
 #define LINK_DESCRIPTION "Opens your Veltranox screenwriting application."
-#define MAP_GROUPS_KEY_PATH "Software\\Microsoft\\Windows\\CurrentVersion\\GrpConv\\MapGroups"
-#define QUICK_LAUNCH_SUBFOLDER "\\Microsoft\\Internet Explorer\\Quick Launch"
 
 // Makes up to three links named "Veltranox 2003.lnk". Every failure is
 // silent: a link that cannot be made is skipped.

@@ -97,11 +97,11 @@ void write_crash_report(const EXCEPTION_RECORD* record)
 void remove_report_key()
 {
     char parentPath[128];
-    strcpy(parentPath, "Software\\Tervick\\" PRODUCT_NAME);
+    strcpy(parentPath, PRODUCT_KEY_PATH);
     HKEY parent;
     if (open_key(HKEY_CURRENT_USER, parentPath, kKeyAccess, &parent) != ERROR_SUCCESS)
         return;
-    RegDeleteKeyA(parent, "report");  // outcome not used
+    RegDeleteKeyA(parent, REPORT_KEY_NAME);  // outcome not used
     RegCloseKey(parent);
 }
 

@@ -94,8 +94,8 @@ void launch_program()
 int run_setup(HINSTANCE instance)
 {
     // Start-up.
-    strcpy(g_setup.settingsKeyPath, "Software\\Tervick\\" PRODUCT_NAME "\\Settings");
-    strcpy(g_setup.reportKeyPath, "Software\\Tervick\\" PRODUCT_NAME "\\report");
+    strcpy(g_setup.settingsKeyPath, SETTINGS_KEY_PATH);
+    strcpy(g_setup.reportKeyPath, REPORT_KEY_PATH);
     SetErrorMode(SEM_NOGPFAULTERRORBOX);
     SetUnhandledExceptionFilter(crash_filter);
     common_controls_startup();

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "common/names.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -125,10 +126,10 @@ HWND create_backdrop_window(HINSTANCE instance)
     windowClass.style = CS_VREDRAW | CS_HREDRAW;
     windowClass.lpfnWndProc = backdrop_window_procedure;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(103));
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SETUP));
     windowClass.hCursor = LoadCursorA(NULL, IDC_ARROW);
     windowClass.lpszClassName = PRODUCT_NAME;
-    windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(103));
+    windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SETUP));
     if (RegisterClassExA(&windowClass) == 0)
         return NULL;
 

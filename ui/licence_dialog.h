@@ -3,10 +3,12 @@
 #pragma once
 #include <windows.h>
 
+#include "resources/resource_ids.h"
+
 enum {
-    kLicenceDialogTemplate = 158,
-    kLicenceResource = 159,
-    kLicenceField = 1000,
+    kLicenceDialogTemplate = IDD_LICENCE,
+    kLicenceResource = 159,  // the payload's licence text (catalogue.def)
+    kLicenceField = IDC_LICENCE_FIELD,
 };
 
 // A licence text is sound when it has at least 11 bytes and begins with

@@ -3,11 +3,13 @@
 #pragma once
 #include <windows.h>
 
+#include "resources/resource_ids.h"
+
 enum {
-    kLocationDialogTemplate = 101,
-    kProgressNoticeTemplate = 103,
-    kFolderField = 1000,     // read-only edit showing the install folder
-    kChangeButton = 1002,    // opens the folder browser
+    kLocationDialogTemplate = IDD_LOCATION,
+    kProgressNoticeTemplate = IDD_PROGRESS_NOTICE,
+    kFolderField = IDC_FOLDER_FIELD,     // read-only edit showing the install folder
+    kChangeButton = IDC_CHANGE_BUTTON,   // opens the folder browser
 };
 
 // Shows the install folder, enables Change... only without a previous

@@ -6,12 +6,13 @@
 #include <string.h>
 
 #include "monitor_ids.h"
+#include "common/names.h"
 #include "common/path.h"
 
 namespace {
 
-const char kMakerKey[] = "SOFTWARE\\Tervick";
-const char kSettingsKey[] = "Software\\Tervick\\Veltranox\\Settings";
+const char kMakerKey[] = MACHINE_KEY_PATH;
+const char kSettingsKey[] = SETTINGS_KEY_PATH;
 
 // The files an installation cannot work without, and the documents.
 const char* const kInstalledFiles[] = {

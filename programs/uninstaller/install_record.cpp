@@ -3,7 +3,6 @@
 #include <string.h>
 
 #include "folder_check.h"
-#include "registration/program_registration.h"
 #include "common/registry.h"
 #include "common/names.h"
 

@@ -6,8 +6,6 @@
 #include "report.h"
 #include "common/path.h"
 
-#define SETTINGS_KEY_PATH "Software\\Tervick\\Veltranox\\Settings"
-
 enum RecordSource {
     kRecordNone,        // no "Path" anywhere this user can act on
     kRecordMachineKey,  // HKLM "SOFTWARE\Tervick"

@@ -7,7 +7,8 @@
 #include "folder_check.h"
 #include "common/registry.h"
 #include "common/shell_link.h"
-#include "registration/shortcuts.h"
+#include "common/special_folders.h"
+#include "common/names.h"
 #include "common/path.h"
 
 namespace {
@@ -54,7 +55,7 @@ void remove_link_in_special_folder(int csidl, const char* mainProgram, bool comR
                                    Report* report)
 {
     PathBuffer link;
-    if (SHGetSpecialFolderPathA(NULL, link, csidl, FALSE) && path_append(link, LINK_NAME))
+    if (special_folder_lookup(NULL, csidl, link) && path_append(link, LINK_NAME))
         remove_link(link, mainProgram, comReady, report);
 }
 
@@ -76,25 +77,10 @@ void remove_links(const char* mainProgram, Report* report)
     // it stands, within the lengths the setup program accepts), and the one
     // under the local application data folder.
     PathBuffer link;
-    link[0] = '\0';
-    HKEY mapGroups;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, MAP_GROUPS_KEY_PATH, 0, KEY_QUERY_VALUE, &mapGroups) ==
-        ERROR_SUCCESS) {
-        if (read_string_value(mapGroups, "Quick Launch", link, kPathSize) == ERROR_SUCCESS) {
-            size_t length = strlen(link);
-            if (length > 4 && length < 488 && path_append(link, LINK_NAME))
-                remove_link(link, mainProgram, comReady, report);
-        }
-        RegCloseKey(mapGroups);
-    }
-    if (SHGetSpecialFolderPathA(NULL, link, CSIDL_LOCAL_APPDATA, FALSE)) {
-        size_t length = strlen(link);
-        if (length > 8 && length < 488) {
-            remove_one_trailing_backslash(link);
-            if (path_append(link, QUICK_LAUNCH_SUBFOLDER) && path_append(link, LINK_NAME))
-                remove_link(link, mainProgram, comReady, report);
-        }
-    }
+    if (quick_launch_link_from_map_groups(link))
+        remove_link(link, mainProgram, comReady, report);
+    if (quick_launch_link_from_local_appdata(NULL, link))
+        remove_link(link, mainProgram, comReady, report);
 
     if (comReady)
         CoUninitialize();

@@ -5,29 +5,19 @@
 
 #include "folder_check.h"
 #include "payload/catalogue.h"
+#include "common/names.h"
+#include "common/retried_delete.h"
 #include "common/path.h"
 
 namespace {
 
 // The name the main program replacement expands the new copy under.
-const char kImageName[] = "image.tmp";
+const char kImageName[] = IMAGE_FILE_NAME;
 
-// Ten attempts, 50 ms apart, the attributes cleared before each, as the
-// setup program deletes: a virus scanner or an indexer may hold a file for
-// a moment.
-bool retried_delete(const char* path)
+// Deleted, or gone by itself while the attempts ran.
+bool deleted_or_gone(const char* path)
 {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        if (attempt != 0)
-            Sleep(50);
-        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-        if (DeleteFileA(path))
-            return true;
-        DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return true;
-    }
-    return false;
+    return retried_delete(path) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
 }
 
 void remove_file(const char* folder, const char* name, const char* keep, Report* report)
@@ -38,7 +28,7 @@ void remove_file(const char* folder, const char* name, const char* keep, Report*
         return;
     if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
         return;
-    if (!retried_delete(path))
+    if (!deleted_or_gone(path))
         report_failure(report, path);
 }
 

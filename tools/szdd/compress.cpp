@@ -24,6 +24,8 @@
 
 #include "szdd.h"
 
+#include "common/szdd_magic.h"
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -53,7 +55,7 @@
 
 namespace szdd {
 
-const std::uint8_t kMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
+const std::uint8_t kMagic[8] = {SZDD_MAGIC};
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 #include "location/default_location.h"
 #include "location/previous_location.h"
+#include "common/special_folders.h"
 #include "setup/state.h"
 #include "tests/win/location/folders.h"
 #include "tests/win/settings/registry_fixture.h"
@@ -144,13 +145,13 @@ TEST(MainProgramPresent, ExactNameAsFileOrFolder)
 TEST(DefaultLocation, ProgramFilesFolderWithoutTrailingBackslash)
 {
     char path[MAX_PATH];
-    ASSERT_EQ(1, special_folder_lookup(CSIDL_PROGRAM_FILES, path));
+    ASSERT_EQ(1, special_folder_lookup(NULL, CSIDL_PROGRAM_FILES, path));
     EXPECT_STREQ("C:\\Program Files (x86)", path); // what a 32-bit process sees
     compute_default_parent_folder();
     EXPECT_STREQ("C:\\Program Files (x86)", g_setup.defaultParentFolder);
 
     memset(path, 'X', sizeof path);
-    EXPECT_EQ(0, special_folder_lookup(0x7E, path)); // no such folder
+    EXPECT_EQ(0, special_folder_lookup(NULL, 0x7E, path)); // no such folder
     EXPECT_STREQ("", path);
 }
 

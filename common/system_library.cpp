@@ -1,7 +1,6 @@
 #include "common/system_library.h"
 
 #include "common/path.h"
-#include "setup/state.h"
 
 namespace {
 

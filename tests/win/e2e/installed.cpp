@@ -7,7 +7,7 @@
 #include "payload/catalogue.h"
 #include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
-#include "tests/win/registration/registry_files.h"
+#include "tests/support/registry.h"
 
 namespace e2e {
 

@@ -12,7 +12,7 @@
 #include "common/special_folders.h"
 #include "setup/state.h"
 #include "tests/win/location/folders.h"
-#include "tests/win/settings/registry_fixture.h"
+#include "tests/support/registry_fixture.h"
 
 using namespace fixture;
 using namespace folders;

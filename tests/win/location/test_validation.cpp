@@ -10,7 +10,7 @@
 #include "location/validation.h"
 #include "setup/state.h"
 #include "tests/win/location/folders.h"
-#include "tests/win/settings/registry_fixture.h"
+#include "tests/support/registry_fixture.h"
 
 using namespace folders;
 

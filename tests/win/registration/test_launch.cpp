@@ -10,7 +10,7 @@
 #include "setup/state.h"
 #include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
-#include "tests/win/registration/registry_files.h"
+#include "tests/support/registry.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "setup/sequence.h"
 #include "setup/state.h"
 #include "tests/support/benchutil.h"
-#include "tests/win/registration/notices.h"
-#include "tests/win/registration/registry_files.h"
+#include "tests/support/notices.h"
+#include "tests/support/registry.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include "registration/shortcuts.h"
 #include "setup/state.h"
-#include "tests/win/registration/notices.h"
-#include "tests/win/registration/registry_files.h"
+#include "tests/support/notices.h"
+#include "tests/support/registry.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "setup/state.h"
-#include "tests/win/ui/screenshot.h"
+#include "tests/support/screenshots.h"
 #include "ui/backdrop.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
 #include "tests/win/ui/dialog_driver.h"
-#include "tests/win/ui/screenshot.h"
+#include "tests/support/screenshots.h"
 #include "ui/licence_dialog.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "setup/state.h"
 #include "tests/support/robot.h"
 #include "tests/win/ui/dialog_driver.h"
-#include "tests/win/ui/screenshot.h"
+#include "tests/support/screenshots.h"
 #include "ui/backdrop.h"
 #include "ui/location_dialog.h"
 

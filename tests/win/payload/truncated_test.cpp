@@ -5,7 +5,7 @@
 #include "payload/replace.h"
 #include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
-#include "tests/win/extract/fixtures.h"
+#include "tests/win/payload/fixtures.h"
 
 namespace {
 

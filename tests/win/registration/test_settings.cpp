@@ -8,7 +8,7 @@
 #include "registration/settings.h"
 #include "setup/state.h"
 #include "tests/support/benchutil.h"
-#include "tests/win/settings/registry_fixture.h"
+#include "tests/support/registry_fixture.h"
 
 using namespace fixture;
 

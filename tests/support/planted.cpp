@@ -1,4 +1,4 @@
-#include "tests/win/e2e/planted.h"
+#include "tests/support/planted.h"
 
 #include <windows.h>
 

@@ -12,8 +12,8 @@
 #include "payload/catalogue.h"
 #include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
-#include "tests/win/e2e/planted.h"
-#include "tests/win/registration/registry_files.h"
+#include "tests/support/planted.h"
+#include "tests/support/registry.h"
 
 namespace {
 

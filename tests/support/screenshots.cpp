@@ -1,4 +1,4 @@
-#include "tests/win/ui/screenshot.h"
+#include "tests/support/screenshots.h"
 
 #include <stdio.h>
 

@@ -4,7 +4,7 @@
 
 #include "payload/extract.h"
 #include "tests/support/robot.h"
-#include "tests/win/extract/fixtures.h"
+#include "tests/win/payload/fixtures.h"
 
 namespace {
 

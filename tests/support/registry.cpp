@@ -1,4 +1,4 @@
-#include "tests/win/registration/registry_files.h"
+#include "tests/support/registry.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>

@@ -1,4 +1,4 @@
-#include "tests/win/extract/fixtures.h"
+#include "tests/win/payload/fixtures.h"
 
 #include <string.h>
 

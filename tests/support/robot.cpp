@@ -1,5 +1,7 @@
 #include "tests/support/robot.h"
 
+#include "tests/support/screenshots.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -656,45 +658,7 @@ bool save_screenshot(HWND window, const char* bmpPath)
     RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     if (window != nullptr && !GetWindowRect(window, &area))
         return false;
-    int width = area.right - area.left, height = area.bottom - area.top;
-    if (width <= 0 || height <= 0)
-        return false;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height; // bottom-up, as BMP files store rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool saved = false;
-    if (dib != nullptr) {
-        HGDIOBJ previous = SelectObject(memory, dib);
-        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT);
-        GdiFlush();
-        DWORD stride = ((DWORD)width * 3 + 3) & ~3u;
-        DWORD imageSize = stride * (DWORD)height;
-        BITMAPFILEHEADER header = {};
-        header.bfType = 0x4D42;
-        header.bfOffBits = sizeof header + sizeof info.bmiHeader;
-        header.bfSize = header.bfOffBits + imageSize;
-        info.bmiHeader.biSizeImage = imageSize;
-        FILE* file = fopen(bmpPath, "wb");
-        if (file != nullptr) {
-            saved = fwrite(&header, sizeof header, 1, file) == 1 &&
-                    fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file) == 1 &&
-                    fwrite(bits, imageSize, 1, file) == 1;
-            saved = fclose(file) == 0 && saved;
-        }
-        SelectObject(memory, previous);
-        DeleteObject(dib);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return saved;
+    return write_bmp(capture(area), bmpPath);
 }
 
 // ---------------------------------------------------------------- driver log

@@ -46,31 +46,80 @@ void put_chunk(std::vector<unsigned char>& out, const char* type,
 
 }  // namespace
 
-Pixels capture_screen()
+Pixels capture(const RECT& area)
 {
     Pixels pixels;
-    pixels.width = GetSystemMetrics(SM_CXSCREEN);
-    pixels.height = GetSystemMetrics(SM_CYSCREEN);
+    int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0)
+        return pixels;
     HDC screen = GetDC(NULL);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = pixels.width;
-    info.bmiHeader.biHeight = -pixels.height;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = NULL;
     HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, pixels.width, pixels.height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    const DWORD* p = static_cast<const DWORD*>(bits);
-    pixels.data.assign(p, p + size_t(pixels.width) * pixels.height);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
+    if (bitmap != NULL) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT);
+        GdiFlush();
+        const DWORD* p = static_cast<const DWORD*>(bits);
+        pixels.width = width;
+        pixels.height = height;
+        pixels.data.assign(p, p + size_t(width) * height);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
     DeleteDC(memory);
     ReleaseDC(NULL, screen);
     return pixels;
+}
+
+Pixels capture_screen()
+{
+    RECT whole = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return capture(whole);
+}
+
+bool write_bmp(const Pixels& pixels, const std::string& path)
+{
+    if (pixels.width <= 0 || pixels.height <= 0)
+        return false;
+    // 24-bit rows, bottom-up, each padded to four bytes, as BMP files keep them.
+    DWORD stride = (DWORD(pixels.width) * 3 + 3) & ~3u;
+    DWORD imageSize = stride * DWORD(pixels.height);
+    std::vector<unsigned char> image(imageSize, 0);
+    for (int y = 0; y < pixels.height; ++y) {
+        unsigned char* row = &image[size_t(pixels.height - 1 - y) * stride];
+        for (int x = 0; x < pixels.width; ++x) {
+            DWORD c = pixels.at(x, y);
+            row[3 * x] = BYTE(c);
+            row[3 * x + 1] = BYTE(c >> 8);
+            row[3 * x + 2] = BYTE(c >> 16);
+        }
+    }
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = pixels.width;
+    info.biHeight = pixels.height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = imageSize;
+    BITMAPFILEHEADER header = {};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info;
+    header.bfSize = header.bfOffBits + imageSize;
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == NULL)
+        return false;
+    bool written = fwrite(&header, sizeof header, 1, file) == 1 &&
+                   fwrite(&info, sizeof info, 1, file) == 1 &&
+                   fwrite(image.data(), imageSize, 1, file) == 1;
+    return fclose(file) == 0 && written;
 }
 
 bool write_png(const Pixels& pixels, const std::string& path)

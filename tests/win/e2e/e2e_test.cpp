@@ -235,7 +235,7 @@ public:
         WaitForSingleObject(process_, 30000);
         CloseHandle(process_);
         CloseHandle(stop_);
-        return file_contents(log_);
+        return read_file(log_);
     }
 
 private:
@@ -521,12 +521,12 @@ TEST(DamagedPayload, IsNeverInstalledAndNamesTheChecksum)
 
     // Over that installation, a damaged main program goes nowhere.
     const std::string mainProgram = main_program_in(kInstallFolder);
-    ASSERT_TRUE(payload.bytes(106) == file_contents(mainProgram));
+    ASSERT_TRUE(payload.bytes(106) == read_file(mainProgram));
     WalkRecord flipped = walk("MainFlipped.exe");
     EXPECT_EQ(crcNotice + notice("ERROR 34", system_message(ERROR_CRC)), notices_of(flipped));
     WalkRecord unpacked = walk("MainNoContainer.exe");
     EXPECT_EQ(notice("ERROR 34", system_message(ERROR_INVALID_DATA)), notices_of(unpacked));
-    EXPECT_TRUE(payload.bytes(106) == file_contents(mainProgram)) << "the main program changed";
+    EXPECT_TRUE(payload.bytes(106) == read_file(mainProgram)) << "the main program changed";
     EXPECT_FALSE(file_exists(std::string(kInstallFolder) + "\\image.tmp"));
     EXPECT_FALSE(file_exists(temp_folder() + "data.tmp"));
     EXPECT_EQ("", wait_for_launch_record(kInstallFolder, 1000)) << "a program was started";
@@ -555,7 +555,7 @@ TEST(FullDisk, IsNamedAsAFullDiskAndKeepsTheOldMainProgram)
     EXPECT_EQ(notice("ERROR 34", system_message(ERROR_DISK_FULL)), notices_of(record));
     ASSERT_EQ(1u, record.locations.size());
     EXPECT_EQ(folder, record.locations[0].folder);
-    EXPECT_EQ(oldProgram, file_contents(mainProgram));
+    EXPECT_EQ(oldProgram, read_file(mainProgram));
     EXPECT_FALSE(file_exists(temp_folder() + "data.tmp"));
 
     // Room for the main program and little else: every file that does not
@@ -569,7 +569,7 @@ TEST(FullDisk, IsNamedAsAFullDiskAndKeepsTheOldMainProgram)
     ASSERT_TRUE(write_file("F:\\filler.bin", std::string(size_t(available.QuadPart - room), 'f')));
     WalkRecord full = walk("ProbeSetup.exe");
     EXPECT_EQ(notice("ERROR 38", system_message(ERROR_DISK_FULL)), notices_of(full));
-    EXPECT_TRUE(probe.bytes(106) == file_contents(mainProgram));
+    EXPECT_TRUE(probe.bytes(106) == read_file(mainProgram));
     int missing = 0;
     for (int i = 1; i < kPayloadEntryCount; ++i) {
         const PayloadEntry& entry = kPayloadCatalogue[i];
@@ -579,7 +579,7 @@ TEST(FullDisk, IsNamedAsAFullDiskAndKeepsTheOldMainProgram)
         if (!file_exists(path))
             ++missing;
         else
-            EXPECT_TRUE(probe.bytes(entry.id) == file_contents(path)) << path << " is not whole";
+            EXPECT_TRUE(probe.bytes(entry.id) == read_file(path)) << path << " is not whole";
     }
     EXPECT_GT(missing, 0) << "the drive did not fill up";
     EXPECT_FALSE(file_exists(folder + "\\image.tmp"));

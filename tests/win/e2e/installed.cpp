@@ -12,8 +12,6 @@
 namespace e2e {
 
 const char kInstallFolder[] = "C:\\Program Files (x86)\\Veltranox";
-const char kSettingsKey[] = "Software\\Tervick\\Veltranox\\Settings";
-const char kMachineKey[] = "SOFTWARE\\Tervick";
 const char kAppPathsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Veltranox.exe";
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltranox";
 const char kUninstallListEntry[] = "Veltranox|||Veltranox 2003   (Remove Only)";
@@ -42,7 +40,7 @@ bool Payload::load(const char* variable)
         error = std::string(variable) + " is not set";
         return false;
     }
-    std::string text = file_contents(list);
+    std::string text = read_file(list);
     if (text.empty()) {
         error = std::string("cannot read ") + list;
         return false;
@@ -58,7 +56,7 @@ bool Payload::load(const char* variable)
         if (line.empty() || tab == std::string::npos)
             continue;
         int id = atoi(line.c_str());
-        std::string bytes = file_contents(from_unix(line.substr(tab + 1)));
+        std::string bytes = read_file(from_unix(line.substr(tab + 1)));
         if (bytes.empty()) {
             error = "cannot read the file of payload " + std::to_string(id) + ": " +
                     line.substr(tab + 1);
@@ -86,17 +84,6 @@ const std::string& Payload::bytes(int id) const
     static const std::string none;
     auto found = files_.find(id);
     return found == files_.end() ? none : found->second;
-}
-
-bool folder_exists(const std::string& path)
-{
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-DWORD attributes_of(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str());
 }
 
 std::string temp_folder()
@@ -128,7 +115,7 @@ void expect_installation(const Payload& payload, const std::string& folder,
             EXPECT_FALSE(file_exists(path)) << path;
             continue;
         }
-        std::string installed = file_contents(path);
+        std::string installed = read_file(path);
         const std::string& expected = payload.bytes(entry.id);
         ASSERT_FALSE(expected.empty());
         // Sizes first: a megabyte printed on failure helps nobody.
@@ -229,7 +216,7 @@ std::string wait_for_launch_record(const std::string& folder, DWORD timeoutMs)
     // can still show the name before a reader may open it: wait for text.
     std::string record = folder + "\\" + kLaunchRecord;
     std::string contents;
-    robot::wait_until([&] { return !(contents = file_contents(record)).empty(); }, timeoutMs);
+    robot::wait_until([&] { return !(contents = read_file(record)).empty(); }, timeoutMs);
     return contents;
 }
 

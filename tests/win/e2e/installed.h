@@ -8,11 +8,11 @@
 #include <set>
 #include <string>
 
+#include "tests/support/files.h"
+
 namespace e2e {
 
 extern const char kInstallFolder[];   // the proposal on a fresh machine
-extern const char kSettingsKey[];     // HKCU
-extern const char kMachineKey[];      // HKLM
 extern const char kAppPathsKey[];     // HKLM
 extern const char kUninstallKey[];    // HKLM
 extern const char kUninstallListEntry[];
@@ -34,8 +34,6 @@ private:
     std::map<int, std::string> files_;
 };
 
-bool folder_exists(const std::string& path);
-DWORD attributes_of(const std::string& path);
 std::string temp_folder();
 
 // Every catalogued file in its place, byte for byte, read-only exactly

@@ -12,6 +12,7 @@
 #include "common/special_folders.h"
 #include "setup/state.h"
 #include "tests/win/location/folders.h"
+#include "tests/support/notices.h"
 #include "tests/support/registry_fixture.h"
 
 using namespace fixture;
@@ -32,7 +33,7 @@ Proposal propose()
     char proposed[kPathSize];
     memset(proposed, 0, sizeof proposed);
     SetCurrentDirectoryA("C:\\");
-    Boxes boxes;
+    NoticeLog boxes;
     Proposal proposal;
     proposal.flag = previous_location(proposed);
     EXPECT_TRUE(boxes.stop().empty());
@@ -51,7 +52,7 @@ protected:
     void set_path(const std::string& bytes, const char* key = kMachineKey)
     {
         HKEY root = key == kMachineKey ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-        put_value(root, key, "Path", REG_SZ, bytes);
+        set_raw_value(root, key, "Path", REG_SZ, bytes);
     }
 };
 

@@ -10,6 +10,7 @@
 #include "location/validation.h"
 #include "setup/state.h"
 #include "tests/win/location/folders.h"
+#include "tests/support/notices.h"
 #include "tests/support/registry_fixture.h"
 
 using namespace folders;
@@ -34,7 +35,7 @@ Outcome validate(const std::string& path, int notify)
     memset(buffer, 0, sizeof buffer);
     memcpy(buffer, path.data(), path.size());
     SetCurrentDirectoryA("C:\\");
-    fixture::Boxes boxes;
+    NoticeLog boxes;
     Outcome outcome;
     outcome.result = location_validation(buffer, notify);
     outcome.notices = boxes.stop();
@@ -129,7 +130,7 @@ TEST(LocationValidation, DriveRootBecomesDriveRelative)
     for (int notify = 1; notify >= 0; --notify) {
         char buffer[kPathSize] = "C:\\";
         SetCurrentDirectoryA("C:\\vt-root");
-        fixture::Boxes boxes;
+        NoticeLog boxes;
         EXPECT_EQ(1, location_validation(buffer, notify));
         EXPECT_TRUE(boxes.stop().empty());
         EXPECT_STREQ("C:", buffer);
@@ -192,7 +193,7 @@ TEST(FolderAttributes, TestedInOrderNotFolderReadOnlyTemporaryOffline)
 
 TEST(FolderAttributes, NotFolderAndInvalidFolderNotices)
 {
-    fixture::Boxes boxes;
+    NoticeLog boxes;
     location_rejection_notice(folder_attribute_verdict(FILE_ATTRIBUTE_ARCHIVE));
     location_rejection_notice(folder_attribute_verdict(FILE_ATTRIBUTE_DIRECTORY |
                                                        FILE_ATTRIBUTE_TEMPORARY));

@@ -42,8 +42,8 @@ TEST_F(Extraction, MissingResourceWritesNothingAndNamesTheStep)
     SetupScope scope(folder_, temp_);
     EXPECT_EQ(0, raw_install(kMissing, folder_.c_str(), "missing.bin", 0));
     EXPECT_EQ(0, compressed_install(kMissing, folder_.c_str(), "missing.bin"));
-    EXPECT_FALSE(file_exists(in_folder("missing.bin")));
-    EXPECT_FALSE(file_exists(temp_ + "data.tmp"));
+    EXPECT_FALSE(path_exists(in_folder("missing.bin")));
+    EXPECT_FALSE(path_exists(temp_ + "data.tmp"));
     ASSERT_TRUE(robot_.wait_for_notices(2, 5000));
     for (const robot::Notice& notice : robot_.notices())
         EXPECT_EQ("ERROR 60", notice.caption);
@@ -56,7 +56,7 @@ TEST_F(Extraction, CompressedInstallExpandsThroughDataTmpAndRemovesIt)
     EXPECT_EQ(1, compressed_install(kCompressed, folder_.c_str(), "Sample.scp"));
     EXPECT_EQ(expected_file(kCompressed), read_file(target));
     EXPECT_EQ(0u, attributes_of(target) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(file_exists(temp_ + "data.tmp"));
+    EXPECT_FALSE(path_exists(temp_ + "data.tmp"));
 
     // Over an existing writable file, which is truncated, not appended to.
     std::string longer(400000, 'x');
@@ -77,7 +77,7 @@ TEST_F(Extraction, CompressedInstallOntoReadOnlyFileFailsQuietlyAndCleansUp)
     EXPECT_EQ(0, compressed_install(kCompressed, folder_.c_str(), "Sample.scp"));
     EXPECT_EQ("kept", read_file(target));
     EXPECT_NE(0u, attributes_of(target) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(file_exists(temp_ + "data.tmp"));
+    EXPECT_FALSE(path_exists(temp_ + "data.tmp"));
     EXPECT_EQ(0u, robot_.notice_count());
 }
 
@@ -89,12 +89,12 @@ TEST_F(Extraction, WithoutTempPathDataTmpGoesToTheDriveRoot)
     DeleteFileA("C:\\data.tmp");
     EXPECT_EQ(1, compressed_install(kCompressed, folder_.c_str(), "Sample.scp"));
     EXPECT_EQ(expected_file(kCompressed), read_file(in_folder("Sample.scp")));
-    EXPECT_FALSE(file_exists("C:\\data.tmp"));
+    EXPECT_FALSE(path_exists("C:\\data.tmp"));
 
     // Proof of where it goes: a folder in the way at C:\data.tmp stops it.
     ASSERT_TRUE(CreateDirectoryA("C:\\data.tmp", nullptr));
     EXPECT_EQ(0, compressed_install(kCompressed, folder_.c_str(), "Other.scp"));
-    EXPECT_FALSE(file_exists(in_folder("Other.scp")));
+    EXPECT_FALSE(path_exists(in_folder("Other.scp")));
     RemoveDirectoryA("C:\\data.tmp");
     EXPECT_EQ(0u, robot_.notice_count());
 }
@@ -113,8 +113,8 @@ TEST_F(Extraction, UnwritableTempFolderFailsEveryCompressedInstallQuietly)
         EXPECT_EQ(0, compressed_install(kCompressed, folder_.c_str(), "Sample.scp"));
         EXPECT_NE(0u, attributes_of(temp_ + "data.tmp") & FILE_ATTRIBUTE_DIRECTORY);
     }
-    EXPECT_FALSE(file_exists(in_folder("Sample.scp")));
-    EXPECT_FALSE(file_exists(in_folder("Sample2.scp")));
+    EXPECT_FALSE(path_exists(in_folder("Sample.scp")));
+    EXPECT_FALSE(path_exists(in_folder("Sample2.scp")));
     // Raw entries do not need the temp folder.
     SetupScope scope(folder_, "C:\\extract-tests\\no-such-temp\\");
     EXPECT_EQ(1, raw_install(kWritableRaw, folder_.c_str(), "veltranox.exe.manifest", 0));
@@ -130,7 +130,7 @@ TEST_F(Extraction, ExpansionRejectsTruncatedAndUnreadableContainers)
     ASSERT_TRUE(write_file(temp_ + "cut.tmp", container.substr(0, container.size() / 2)));
     EXPECT_EQ(0, file_expansion(temp_.c_str(), "cut.tmp", folder_.c_str(), "cut.scp"));
     EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
-    EXPECT_FALSE(file_exists(in_folder("cut.scp"))) << "a partial file was left";
+    EXPECT_FALSE(path_exists(in_folder("cut.scp"))) << "a partial file was left";
     // Only the header: nothing at all comes out.
     ASSERT_TRUE(write_file(temp_ + "header.tmp", container.substr(0, 14)));
     EXPECT_EQ(0, file_expansion(temp_.c_str(), "header.tmp", folder_.c_str(), "header.scp"));
@@ -141,8 +141,8 @@ TEST_F(Extraction, ExpansionRejectsTruncatedAndUnreadableContainers)
         SetupScope scope(folder_, temp_);
         EXPECT_EQ(0, compressed_install(kWritableRaw, folder_.c_str(), "plain.scp"));
         EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
-        EXPECT_FALSE(file_exists(in_folder("plain.scp")));
-        EXPECT_FALSE(file_exists(temp_ + "data.tmp"));
+        EXPECT_FALSE(path_exists(in_folder("plain.scp")));
+        EXPECT_FALSE(path_exists(temp_ + "data.tmp"));
     }
     // The whole container expands.
     ASSERT_TRUE(write_file(temp_ + "whole.tmp", container));
@@ -165,7 +165,7 @@ TEST_F(Extraction, ExpansionFailuresLeaveNoDestinationAndNoOpenFiles)
 {
     // No source: nothing is made, nothing is shown.
     EXPECT_EQ(0, file_expansion(temp_.c_str(), "absent.tmp", folder_.c_str(), "a.scp"));
-    EXPECT_FALSE(file_exists(in_folder("a.scp")));
+    EXPECT_FALSE(path_exists(in_folder("a.scp")));
     EXPECT_EQ(0u, robot_.notice_count());
 
     // A container in a mode LZ32 does not know: its LZInit fails, and the
@@ -180,7 +180,7 @@ TEST_F(Extraction, ExpansionFailuresLeaveNoDestinationAndNoOpenFiles)
     EXPECT_EQ("ERROR DC5", notice.caption);
     EXPECT_EQ("Unable to to decompress files", notice.text);
     EXPECT_EQ(robot::Icon::Error, notice.icon);
-    EXPECT_FALSE(file_exists(in_folder("b.scp")));
+    EXPECT_FALSE(path_exists(in_folder("b.scp")));
     EXPECT_TRUE(DeleteFileA((temp_ + "mode.tmp").c_str()));
 }
 
@@ -225,7 +225,7 @@ TEST_F(Extraction, RetriedDeleteTriesTenTimesThenGivesUp)
     start = now_ms();
     retried_delete(readOnly.c_str());
     EXPECT_LT(now_ms() - start, 45u);
-    EXPECT_FALSE(file_exists(readOnly));
+    EXPECT_FALSE(path_exists(readOnly));
 
     // A file held by another program for a while is deleted once it is
     // let go, within the ten attempts.
@@ -234,7 +234,7 @@ TEST_F(Extraction, RetriedDeleteTriesTenTimesThenGivesUp)
     HANDLE holder = start_holder(held, 200, false, false);
     ASSERT_NE(nullptr, holder);
     retried_delete(held.c_str());
-    EXPECT_FALSE(file_exists(held));
+    EXPECT_FALSE(path_exists(held));
     EXPECT_EQ(0, finish_holder(holder));
 }
 
@@ -244,10 +244,10 @@ TEST_F(Extraction, DeleteInFolderAlwaysAddsOneBackslash)
     // file.
     ASSERT_TRUE(write_file(temp_ + "data.tmp", "x"));
     delete_in_folder(temp_.c_str(), "data.tmp");
-    EXPECT_FALSE(file_exists(temp_ + "data.tmp"));
+    EXPECT_FALSE(path_exists(temp_ + "data.tmp"));
     ASSERT_TRUE(write_file(in_folder("data.tmp"), "x"));
     delete_in_folder(folder_.c_str(), "data.tmp");
-    EXPECT_FALSE(file_exists(in_folder("data.tmp")));
+    EXPECT_FALSE(path_exists(in_folder("data.tmp")));
 }
 
 } // namespace

@@ -5,48 +5,6 @@
 #include "common/path.h"
 #include "tests/support/benchutil.h"
 
-std::string read_file(const std::string& path, bool* ok)
-{
-    if (ok)
-        *ok = false;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string bytes;
-    DWORD size = GetFileSize(file, nullptr);
-    bytes.resize(size);
-    DWORD got = 0;
-    bool read = size == 0 || (ReadFile(file, &bytes[0], size, &got, nullptr) && got == size);
-    CloseHandle(file);
-    if (ok)
-        *ok = read;
-    return read ? bytes : std::string();
-}
-
-bool write_file(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(file);
-    return ok;
-}
-
-bool file_exists(const std::string& path)
-{
-    return attributes_of(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-DWORD attributes_of(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str());
-}
-
 std::string fresh_folder(const std::string& name)
 {
     CreateDirectoryA("C:\\extract-tests", nullptr);

@@ -10,14 +10,8 @@
 
 #include "setup/state.h"
 #include "tests/support/benchutil.h"
+#include "tests/support/files.h"
 #include "tests/support/robot.h"
-
-// The whole file, or "" when it cannot be read (ok says which).
-std::string read_file(const std::string& path, bool* ok = nullptr);
-bool write_file(const std::string& path, const std::string& bytes);
-bool file_exists(const std::string& path);
-// INVALID_FILE_ATTRIBUTES when the file is not there.
-DWORD attributes_of(const std::string& path);
 
 // C:\extract-tests\<name>, created empty (whatever an earlier run left
 // there is removed first). Ends without a backslash.

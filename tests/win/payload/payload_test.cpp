@@ -15,6 +15,7 @@
 
 #include "payload/catalogue.h"
 #include "tests/support/benchutil.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -29,36 +30,6 @@ std::string windows_path(const std::string& unixPath)
     std::string path = "Z:" + unixPath;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
-}
-
-std::string read_file(const std::string& path, bool* ok = nullptr)
-{
-    std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (ok != nullptr)
-        *ok = file != INVALID_HANDLE_VALUE;
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read != 0)
-        bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
-
-bool write_file(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(file);
-    return ok;
 }
 
 // "id form stored<TAB>source" a line.

@@ -30,8 +30,8 @@ protected:
     void expect_replaced()
     {
         EXPECT_EQ(expected_file(kMainProgram), read_file(main_program()));
-        EXPECT_FALSE(file_exists(image()));
-        EXPECT_FALSE(file_exists(temp_ + "data.tmp"));
+        EXPECT_FALSE(path_exists(image()));
+        EXPECT_FALSE(path_exists(temp_ + "data.tmp"));
     }
 };
 
@@ -82,7 +82,7 @@ TEST_F(Replacement, NewerInstalledCopiesAreKeptOlderOnesReplaced)
         EXPECT_EQ(c.result, main_program_replacement());
         if (c.result == kNewerInstalled) {
             EXPECT_EQ(old, read_file(main_program()));
-            EXPECT_FALSE(file_exists(image()));
+            EXPECT_FALSE(path_exists(image()));
             SetFileAttributesA(main_program().c_str(), FILE_ATTRIBUTE_NORMAL);
         } else {
             expect_replaced();
@@ -118,7 +118,7 @@ TEST_F(Replacement, CopyInUseIsWaitedForOnce)
     DWORD spent = now_ms() - start;
     EXPECT_GE(spent, 2900u);
     EXPECT_LT(spent, 4900u);
-    EXPECT_FALSE(file_exists(image()));
+    EXPECT_FALSE(path_exists(image()));
     EXPECT_EQ(0, finish_holder(holder));
     EXPECT_EQ(old, read_file(main_program()));
 
@@ -149,7 +149,7 @@ TEST_F(Replacement, ImageThatNeverComesFreeIsGivenUpAndDeleted)
     EXPECT_EQ("ERROR 28", robot_.notices()[0].caption);
     EXPECT_EQ(old, read_file(main_program()));
     EXPECT_EQ(0, finish_holder(holder));
-    EXPECT_FALSE(file_exists(image()));
+    EXPECT_FALSE(path_exists(image()));
 }
 
 TEST_F(Replacement, FailedMoveIsReportedAndTheImageDeleted)
@@ -165,8 +165,8 @@ TEST_F(Replacement, FailedMoveIsReportedAndTheImageDeleted)
     robot::Notice notice = robot_.notices()[0];
     EXPECT_EQ("ERROR 37", notice.caption);
     EXPECT_FALSE(notice.text.empty());
-    EXPECT_FALSE(file_exists(image()));
-    EXPECT_TRUE(file_exists(main_program() + "\\inside.txt"));
+    EXPECT_FALSE(path_exists(image()));
+    EXPECT_TRUE(path_exists(main_program() + "\\inside.txt"));
 }
 
 TEST_F(Replacement, UnwritableTempFolderFailsWithItsReason)
@@ -177,7 +177,7 @@ TEST_F(Replacement, UnwritableTempFolderFailsWithItsReason)
     ASSERT_EQ(1u, robot_.notice_count());
     EXPECT_EQ("ERROR 34", robot_.notices()[0].caption);
     EXPECT_EQ(old, read_file(main_program()));
-    EXPECT_FALSE(file_exists(image()));
+    EXPECT_FALSE(path_exists(image()));
 }
 
 } // namespace

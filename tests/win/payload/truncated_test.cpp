@@ -35,7 +35,7 @@ TEST(TruncatedMainProgram, FailsWithItsReasonAndKeepsTheOldCopy)
     EXPECT_EQ("ERROR 34", notice.caption);
     EXPECT_EQ(system_message(ERROR_INVALID_DATA), notice.text);
     EXPECT_EQ(old, read_file(mainProgram));
-    EXPECT_FALSE(file_exists(temp + "\\data.tmp"));
+    EXPECT_FALSE(path_exists(temp + "\\data.tmp"));
 }
 
 } // namespace

@@ -37,7 +37,7 @@ TEST(Launch, StartsTheBareProgramNameMaximisedInTheInstallFolder)
     EXPECT_EQ(folder, current);
     ASSERT_TRUE(robot::wait_until([&] { return file_exists(record); }, 20000))
         << "the probe did not run";
-    std::string lines = file_contents(record);
+    std::string lines = read_file(record);
     EXPECT_EQ(folder + "\r\n" + std::to_string(SW_SHOWMAXIMIZED) + "\r\n" + folder +
                   "\\Veltranox.exe\r\n",
               lines);

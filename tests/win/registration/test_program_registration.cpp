@@ -20,8 +20,6 @@ const char kProgramAppPath[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Veltranox.exe";
 const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kUninstallEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltranox";
-const char kMachineKey[] = "SOFTWARE\\Tervick";
-const char kSettingsKey[] = "Software\\Tervick\\Veltranox\\Settings";
 const char kDisplayName[] = "Veltranox 2003   (Remove Only)";
 
 void expect_string(HKEY root, const char* path, const char* name, const std::string& text)
@@ -259,7 +257,7 @@ TEST_F(RegisterProgram, UninstallerGoesToTheWindowsDirectoryTheEntryNames)
     register_program();
     EXPECT_TRUE(notices.stop().empty());
 
-    EXPECT_EQ(expected_, file_contents(kInWindows));
+    EXPECT_EQ(expected_, read_file(kInWindows));
     EXPECT_FALSE(file_exists(kInInstallFolder));
     expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString", kInWindows);
 }
@@ -274,7 +272,7 @@ TEST_F(RegisterProgram, UnwritableUninstallEntryPutsUninstallerInInstallFolder)
     register_program();
     EXPECT_TRUE(notices.stop().empty());
 
-    EXPECT_EQ(expected_, file_contents(kInInstallFolder));
+    EXPECT_EQ(expected_, read_file(kInInstallFolder));
     EXPECT_FALSE(file_exists(kInWindows));
     // The entry still names the Windows directory.
     expect_string(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString", kInWindows);
@@ -287,7 +285,7 @@ TEST_F(RegisterProgram, UninstallerPathThatDoesNotFitPutsUninstallerInInstallFol
     register_program();
     EXPECT_TRUE(notices.stop().empty());
 
-    EXPECT_EQ(expected_, file_contents(kInInstallFolder));
+    EXPECT_EQ(expected_, read_file(kInInstallFolder));
     EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString").present);
 }
 

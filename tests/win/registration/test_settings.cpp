@@ -8,6 +8,7 @@
 #include "registration/settings.h"
 #include "setup/state.h"
 #include "tests/support/benchutil.h"
+#include "tests/support/notices.h"
 #include "tests/support/registry_fixture.h"
 
 using namespace fixture;
@@ -18,7 +19,7 @@ const std::string kBlank = sz("blank");
 
 DWORD stored_dword(HKEY root, const char* path, const char* name)
 {
-    Stored value = read_value(root, path, name);
+    StoredValue value = read_value(root, path, name);
     EXPECT_TRUE(value.present) << name;
     EXPECT_EQ(DWORD(REG_DWORD), value.type) << name;
     DWORD number = 0xFFFFFFFF;
@@ -30,13 +31,13 @@ DWORD stored_dword(HKEY root, const char* path, const char* name)
 TEST(RegistryStartup, FirstRunCreatesBothKeysAndProbesThem)
 {
     fresh_registry();
-    Boxes boxes;
+    NoticeLog boxes;
     EXPECT_EQ(1, registry_startup());
     EXPECT_TRUE(boxes.stop().empty());
 
     EXPECT_EQ(0u, g_setup.nolmaccess);
     EXPECT_EQ(0u, stored_dword(HKEY_CURRENT_USER, kSettingsKey, "nolmaccess"));
-    Stored settingsPatch = read_value(HKEY_CURRENT_USER, kSettingsKey, "patch");
+    StoredValue settingsPatch = read_value(HKEY_CURRENT_USER, kSettingsKey, "patch");
     EXPECT_EQ(DWORD(REG_SZ), settingsPatch.type);
     EXPECT_EQ(kBlank, settingsPatch.bytes);
     EXPECT_EQ(kBlank, read_value(HKEY_LOCAL_MACHINE, kMachineKey, "patch").bytes);
@@ -62,9 +63,9 @@ TEST(RegistryStartup, CopiesPerUserValuesThatFitInto255Bytes)
     };
     for (const Case& c : cases) {
         fresh_registry();
-        put_value(HKEY_CURRENT_USER, kSettingsKey, "Path", REG_SZ, c.stored);
-        put_value(HKEY_CURRENT_USER, kSettingsKey, "Installed", REG_SZ, sz("D:\\setup.exe"));
-        put_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path", REG_SZ, sz("old"));
+        set_raw_value(HKEY_CURRENT_USER, kSettingsKey, "Path", REG_SZ, c.stored);
+        set_raw_value(HKEY_CURRENT_USER, kSettingsKey, "Installed", REG_SZ, sz("D:\\setup.exe"));
+        set_raw_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path", REG_SZ, sz("old"));
         ASSERT_EQ(1, registry_startup());
         std::string expected = sz(c.machineAfter ? c.machineAfter : "old");
         EXPECT_EQ(expected, read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").bytes)
@@ -77,7 +78,7 @@ TEST(RegistryStartup, CopiesPerUserValuesThatFitInto255Bytes)
 TEST(RegistryStartup, UnwritableMachineKeySendsMachineValuesToSettingsKey)
 {
     fresh_registry();
-    put_value(HKEY_CURRENT_USER, kSettingsKey, "Path", REG_SZ, sz("C:\\Apps\\Veltranox"));
+    set_raw_value(HKEY_CURRENT_USER, kSettingsKey, "Path", REG_SZ, sz("C:\\Apps\\Veltranox"));
     {
         ReadOnlyKey locked(HKEY_LOCAL_MACHINE, kMachineKey);
         ASSERT_EQ(0, locked.status());
@@ -137,14 +138,14 @@ TEST(InstallationRecord, WritesBuildNumberAndOwnPathIntoSettingsKeyOnly)
 {
     fresh_registry();
     g_setup.nolmaccess = 0;
-    Boxes boxes;
+    NoticeLog boxes;
     EXPECT_EQ(1, installation_record());
     EXPECT_TRUE(boxes.stop().empty());
 
     char ownPath[MAX_PATH];
     GetModuleFileNameA(NULL, ownPath, sizeof ownPath);
     EXPECT_EQ(43u, stored_dword(HKEY_CURRENT_USER, kSettingsKey, "zxcount"));
-    Stored installed = read_value(HKEY_CURRENT_USER, kSettingsKey, "Installed");
+    StoredValue installed = read_value(HKEY_CURRENT_USER, kSettingsKey, "Installed");
     EXPECT_EQ(DWORD(REG_SZ), installed.type);
     EXPECT_EQ(sz(ownPath), installed.bytes);
     EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kMachineKey));
@@ -155,7 +156,7 @@ TEST(InstallationRecord, LockedSettingsKeyGivesSystemNotice22)
     fresh_registry();
     ReadOnlyKey locked(HKEY_CURRENT_USER, kSettingsKey);
     ASSERT_EQ(0, locked.status());
-    Boxes boxes;
+    NoticeLog boxes;
     EXPECT_EQ(0, installation_record());
     std::vector<robot::Notice> notices = boxes.stop();
     ASSERT_EQ(1u, notices.size());
@@ -171,8 +172,8 @@ TEST(InstallationRecord, LockedSettingsKeyGivesSystemNotice22)
 TEST(RegistryHelpers, StringReadsAlwaysEndInsideTheBuffer)
 {
     fresh_registry();
-    put_value(HKEY_CURRENT_USER, kSettingsKey, "full", REG_SZ, std::string(8, 'f'));
-    put_value(HKEY_CURRENT_USER, kSettingsKey, "short", REG_SZ, "abc");
+    set_raw_value(HKEY_CURRENT_USER, kSettingsKey, "full", REG_SZ, std::string(8, 'f'));
+    set_raw_value(HKEY_CURRENT_USER, kSettingsKey, "short", REG_SZ, "abc");
     RegistryKey key;
     ASSERT_EQ(0, open_settings_key(&key.handle));
     char buffer[9];

@@ -63,7 +63,7 @@ TEST(SetupRun, RegistersLinksAndLaunchesTheInstalledProgram)
         << "the installed program was not started";
     EXPECT_EQ(std::string(kInstallFolder) + "\r\n" + std::to_string(SW_SHOWMAXIMIZED) + "\r\n" +
                   kInstallFolder + "\\Veltranox.exe\r\n",
-              file_contents(record));
+              read_file(record));
 }
 
 }  // namespace

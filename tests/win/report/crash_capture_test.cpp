@@ -125,19 +125,19 @@ TEST_F(CrashCaptureTest, RemovalDeletesTheReportKeyAndKeepsItsParent)
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Tervick\\Veltranox\\Settings",
                                            &settings));
     RegCloseKey(settings);
-    ASSERT_TRUE(key_exists(kReportPath));
+    ASSERT_TRUE(key_exists(HKEY_CURRENT_USER, kReportPath));
 
     remove_report_key();
-    EXPECT_FALSE(key_exists(kReportPath));
-    EXPECT_TRUE(key_exists(kParentPath));
-    EXPECT_TRUE(key_exists("Software\\Tervick\\Veltranox\\Settings"));
+    EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, kReportPath));
+    EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, kParentPath));
+    EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, "Software\\Tervick\\Veltranox\\Settings"));
 
     // Without a report key, and even without its parent, removal leaves the
     // parent in place.
     SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Tervick");
     remove_report_key();
-    EXPECT_FALSE(key_exists(kReportPath));
-    EXPECT_TRUE(key_exists(kParentPath));
+    EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, kReportPath));
+    EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, kParentPath));
 }
 
 TEST_F(CrashCaptureTest, FilterDoesNothingWithPointersItCannotRead)
@@ -167,7 +167,7 @@ TEST_F(CrashCaptureTest, FilterDoesNothingWithPointersItCannotRead)
 
     robot.scan();
     EXPECT_EQ(0u, robot.notice_count());
-    EXPECT_FALSE(key_exists(kReportPath));
+    EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, kReportPath));
     EXPECT_STREQ("untouched", g_reportBody);
     VirtualFree(page, 0, MEM_RELEASE);
     VirtualFree(readable, 0, MEM_RELEASE);

@@ -100,7 +100,7 @@ TEST(CrashEndToEnd, ReportsTheCrashUntilAcknowledgedThenRemovesTheReportKey)
     EXPECT_FALSE(shows_icon(box));
     // Nothing is stored while the user has not closed the box.
     Sleep(300);
-    EXPECT_FALSE(key_exists(kReportPath));
+    EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, kReportPath));
     ASSERT_TRUE(robot::click(box, IDOK));
 
     // Nothing listens on port 80: the report stays in the registry and the
@@ -111,7 +111,7 @@ TEST(CrashEndToEnd, ReportsTheCrashUntilAcknowledgedThenRemovesTheReportKey)
     EXPECT_EQ("at 00000ABC", report_value("log02"));
     EXPECT_EQ("Build: 043", report_value("log03"));
     EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(process.hProcess, 2500));
-    EXPECT_TRUE(key_exists(kReportPath));
+    EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, kReportPath));
 
     // Something other than "OK" is no acknowledgement: the program tries
     // again, and the report server gets the very report that was stored.
@@ -126,7 +126,7 @@ TEST(CrashEndToEnd, ReportsTheCrashUntilAcknowledgedThenRemovesTheReportKey)
     EXPECT_EQ("application/x-www-form-urlencoded", header_value(request, "Content-Type")) << raw;
     EXPECT_EQ("90", header_value(request, "Content-Length")) << raw;
     EXPECT_EQ(kSentBody, request.body);
-    EXPECT_TRUE(key_exists(kReportPath));
+    EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, kReportPath));
 
     TestReportServer server;
     ASSERT_TRUE(server.start_real(kSummaryPassword)) << server.error();
@@ -137,8 +137,8 @@ TEST(CrashEndToEnd, ReportsTheCrashUntilAcknowledgedThenRemovesTheReportKey)
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hProcess);
     EXPECT_EQ((DWORD)EXCEPTION_ACCESS_VIOLATION, exitCode);
-    EXPECT_FALSE(key_exists(kReportPath));
-    EXPECT_TRUE(key_exists(kParentPath));
+    EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, kReportPath));
+    EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, kParentPath));
 
     // The server kept it once, well-formed, and shows it counted.
     std::string summary = report_summary();

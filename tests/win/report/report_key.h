@@ -6,19 +6,12 @@
 
 #include <string>
 
+#include "tests/support/registry.h"
+
 namespace report_key {
 
 const char kParentPath[] = "Software\\Tervick\\Veltranox";
 const char kReportPath[] = "Software\\Tervick\\Veltranox\\report";
-
-inline bool key_exists(const char* path)
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
 
 // The REG_SZ value of the report key as stored, or "<missing>" /
 // "<not REG_SZ>" / "<no terminator>".

@@ -12,6 +12,7 @@
 #include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
 #include "tests/win/ui/dialog_driver.h"
+#include "tests/support/files.h"
 #include "tests/support/screenshots.h"
 #include "ui/licence_dialog.h"
 
@@ -62,20 +63,6 @@ ProbeRun run_probe(const char* name, const std::function<void(HWND)>& drive,
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return run;
-}
-
-std::string read_file(const char* path)
-{
-    std::string text;
-    FILE* file = fopen(path, "rb");
-    if (file == NULL)
-        return text;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, got);
-    fclose(file);
-    return text;
 }
 
 TEST(LicenceDialog, ShortestSoundTextIsShownAndAccepted)

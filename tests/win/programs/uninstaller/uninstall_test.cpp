@@ -19,8 +19,6 @@ namespace {
 
 const char kFolder[] = "C:\\Program Files (x86)\\Veltranox";
 const char kCaption[] = "Veltranox 2003 Uninstall";
-const char kMachineKey[] = "SOFTWARE\\Tervick";
-const char kSettingsKey[] = "Software\\Tervick\\Veltranox\\Settings";
 const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const char kAppPathsEntry[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Veltranox.exe";
@@ -43,12 +41,6 @@ std::vector<std::string> link_paths()
 {
     return {shell_folder(CSIDL_STARTMENU) + kLinkName,
             shell_folder(CSIDL_DESKTOPDIRECTORY) + kLinkName, quick_launch_folder() + kLinkName};
-}
-
-bool folder_exists(const std::string& path)
-{
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Names in the folder, sorted, one a line.

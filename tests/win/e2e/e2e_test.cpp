@@ -318,6 +318,7 @@ TEST(Cancel, InTheLocationDialogEndsBeforeAnythingIsWritten)
 
 TEST(Decline, OfTheLicenceLeavesTheCreatedFolderEmpty)
 {
+    ASSERT_FALSE(path_exists(kInstallFolder)) << "there before the run";
     WalkPlan plan;
     plan.licenceButton = IDCANCEL;
     WalkRecord record = walk("VeltranoxSetup.exe", plan);
@@ -332,7 +333,9 @@ TEST(Decline, OfTheLicenceLeavesTheCreatedFolderEmpty)
 
 // The previous installation named by the registry lies on a floppy disk:
 // it is proposed all the same, rejected on Install, and proposed again; the
-// user then picks drive C: in the folder browser and installs there.
+// user picks the floppy in the folder browser, which is rejected too, and
+// the proposal (not the rejected pick) is shown again; the user then picks
+// drive C: and installs there.
 TEST(RejectedFolder, IsAnnouncedAndTheProposalShownAgain)
 {
     const std::string planted = "D:\\Apps\\Veltranox";
@@ -341,18 +344,24 @@ TEST(RejectedFolder, IsAnnouncedAndTheProposalShownAgain)
     Payload payload = load_payload("PROBE_PAYLOAD");
 
     WalkPlan plan;
-    plan.locationButtons = {IDOK, IDOK};
+    plan.locationButtons = {IDOK, IDOK, IDOK};
     plan.beforeLocationButton = [](HWND dialog, int showing) {
         if (showing == 1)
+            EXPECT_TRUE(browse_to(dialog, "D:\\")) << "the folder browser could not be used";
+        if (showing == 2)
             EXPECT_TRUE(browse_to(dialog, "C:\\")) << "the folder browser could not be used";
     };
     WalkRecord record = walk("ProbeSetup.exe", plan);
-    EXPECT_EQ(notice("ERROR 12", kRemovableNotice), notices_of(record));
-    ASSERT_EQ(2u, record.locations.size());
+    EXPECT_EQ(notice("ERROR 12", kRemovableNotice) + notice("ERROR 12", kRemovableNotice),
+              notices_of(record));
+    ASSERT_EQ(3u, record.locations.size());
     EXPECT_EQ(planted, record.locations[0].folder);
     EXPECT_TRUE(record.locations[0].changeEnabled) << "a rejected previous folder locks nothing";
     EXPECT_EQ(planted, record.locations[1].folder) << "the proposal is shown again";
-    EXPECT_EQ(picked, record.locations[1].folderAnswered);
+    EXPECT_EQ("D:\\Veltranox", record.locations[1].folderAnswered) << "the pick is taken";
+    EXPECT_EQ(planted, record.locations[2].folder)
+        << "the proposal is shown again, not the rejected pick";
+    EXPECT_EQ(picked, record.locations[2].folderAnswered);
 
     EXPECT_EQ(launched_in(picked), wait_for_launch_record(picked, 20000));
     expect_installation(payload, picked, windows_directory(), {kLaunchRecord});

@@ -1,6 +1,7 @@
-// Whole runs of the release setup program up to the main program: a newer
-// installed copy, a copy in use and a failing replacement each end the run
-// with their notice, before any other file is written.
+// A whole run of the release setup program up to the main program over an
+// older copy: a replacement that fails ends the run with its notice, before
+// any other file is written. (A newer installed copy and a copy in use:
+// NewerInstalled and MainProgramRunning in tests/win/e2e.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -54,39 +55,6 @@ protected:
         FindClose(search);
     }
 };
-
-TEST_F(SetupRun, NewerInstalledVersionEndsTheRunWithNotice5)
-{
-    std::string old = read_file(sibling_path("version_2_0_0_0.exe"));
-    ASSERT_TRUE(write_file(main_program(), old));
-    robot::DriverLog log = run_setup();
-    ASSERT_EQ(1u, log.notices.size());
-    EXPECT_EQ("ERROR 5", log.notices[0].caption);
-    EXPECT_EQ("A more recent version of Veltranox already exists at the install location.  "
-              "Installation aborted.",
-              log.notices[0].text);
-    EXPECT_FALSE(log.notices[0].owner != nullptr);
-    expect_nothing_installed(old);
-}
-
-TEST_F(SetupRun, CopyInUseEndsTheRunWithNotice4)
-{
-    std::string old = read_file(sibling_path("version_1_0_0_1.exe"));
-    ASSERT_TRUE(write_file(main_program(), old));
-    // Held for longer than the whole run up to the replacement and its wait.
-    HANDLE holder = start_holder(main_program(), 20000, false, false);
-    ASSERT_NE(nullptr, holder);
-    robot::DriverLog log = run_setup();
-    TerminateProcess(holder, 0);
-    finish_holder(holder);
-    ASSERT_EQ(1u, log.notices.size());
-    EXPECT_EQ("ERROR 4", log.notices[0].caption);
-    EXPECT_EQ("Unable to overwrite existing veltranox.exe file; installation aborted.  If your "
-              "existing copy of Veltranox is running, please shut it down and try again.  "
-              "Otherwise, rebooting your computer should take care of the problem.",
-              log.notices[0].text);
-    expect_nothing_installed(old);
-}
 
 TEST_F(SetupRun, FailedReplacementEndsTheRunAfterItsOwnNotice)
 {

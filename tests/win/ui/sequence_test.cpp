@@ -1,8 +1,8 @@
-// The screens within the setup sequence: the location loop after a
-// rejected folder, declining the licence, a run without a backdrop, and a
+// The screens within the setup sequence: a run without a backdrop, and a
 // location dialog that cannot be created. The sequence runs in this process
-// (its resources are the program's screens and licence) or as the real
-// setup program, while a second thread acts as the user.
+// (its resources are the program's screens and licence) while a second
+// thread acts as the user. The whole runs of the real program (a rejected
+// folder, the licence declined) are in tests/win/e2e.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -20,8 +20,6 @@
 #include "ui/location_dialog.h"
 
 namespace {
-
-const char kRemovableMessage[] = "Veltranox can't be installed to a removable disk.";
 
 // A location dialog has Change...; the licence dialog has the text but no
 // Change....
@@ -65,39 +63,6 @@ int run_sequence(HINSTANCE instance, robot::Robot& robot,
     pump_messages(0);
     UnregisterClassA("Veltranox", instance);
     return exitCode;
-}
-
-TEST(Sequence, RejectedFolderBringsTheProposalBack)
-{
-    robot::Robot robot;
-    std::string proposal, picked, shownAgain;
-    run_sequence(GetModuleHandleA(NULL), robot, [&] {
-        HWND first = wait_location_dialog(robot, NULL);
-        if (first == NULL)
-            return;
-        proposal = robot::control_text(first, kFolderField);
-        robot::click(first, kChangeButton);
-        HWND browser = find_folder_browser(10000);
-        if (browser != NULL) {
-            SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>("E:\\"));
-            robot::click(browser, IDOK);
-            robot::wait_window_gone(browser, 5000);
-        }
-        picked = robot::control_text(first, kFolderField);
-        robot::click(first, IDOK);  // drive E: is removable: rejected
-        HWND second = wait_location_dialog(robot, first);
-        if (second == NULL)
-            return;
-        shownAgain = robot::control_text(second, kFolderField);
-        robot::click(second, IDCANCEL);
-    });
-    EXPECT_EQ(picked, "E:\\Veltranox");
-    ASSERT_FALSE(proposal.empty());
-    EXPECT_EQ(shownAgain, proposal) << "the dialog shows the proposal, not the rejected folder";
-    std::vector<robot::Notice> notices = robot.notices();
-    ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0].caption, "ERROR 12");
-    EXPECT_EQ(notices[0].text, kRemovableMessage);
 }
 
 TEST(Sequence, WithoutBackdropTheDialogsHaveNoOwnerAndTheRunGoesOn)
@@ -147,59 +112,6 @@ TEST(Sequence, LocationDialogThatCannotBeCreatedEndsWithNoticeFortyThree)
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].caption, "ERROR 43");
     EXPECT_EQ(notices[0].text, "Unable to initialize");
-}
-
-// The real program: Install, then Decline. The folder that validation
-// created stays, with nothing in it.
-TEST(Sequence, DeclineLeavesTheCreatedFolderEmpty)
-{
-    std::string command = "\"" + sibling_path("VeltranoxSetup.exe") + "\"";
-    // Not from a folder that an earlier run in this process entered: the
-    // program would hold it as its current directory.
-    SetCurrentDirectoryA("C:\\");
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL,
-                               &startup, &process));
-    robot::Robot robot(process.dwProcessId);
-    robot.start();
-    std::string folder;
-    bool existedBefore = true, declined = false, progressShown = false;
-    HWND location = wait_location_dialog(robot, NULL);
-    if (location != NULL) {
-        folder = robot::control_text(location, kFolderField);
-        // An earlier run in this process may have created it.
-        RemoveDirectoryA(folder.c_str());
-        existedBefore = GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
-        robot::click(location, IDOK);
-        HWND licence = wait_licence_dialog(robot);
-        if (licence != NULL)
-            declined = robot::click(licence, IDCANCEL);
-    }
-    bool ended = WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0;
-    for (HWND window : robot.top_level_windows())
-        progressShown = progressShown || has_child_text(window, "A moment please...");
-    if (!ended)
-        TerminateProcess(process.hProcess, 0xDEAD);
-    DWORD exitCode = 0xDEAD;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    robot.stop();
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-
-    ASSERT_FALSE(folder.empty()) << "no location dialog";
-    EXPECT_FALSE(existedBefore) << folder << " was there before the run";
-    EXPECT_TRUE(declined);
-    EXPECT_TRUE(ended);
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_FALSE(progressShown);
-    EXPECT_TRUE(robot.notices().empty());
-    DWORD attributes = GetFileAttributesA(folder.c_str());
-    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << folder << " was not created";
-    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ(attributes & FILE_ATTRIBUTE_READONLY, 0u);
-    EXPECT_TRUE(names_in(folder).empty()) << "a payload file was written";
 }
 
 }  // namespace

@@ -6,12 +6,16 @@
 #include <cstdint>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
+#include "common/names.h"
 #include "payload/catalogue.h"
 #include "szdd.h"
 
@@ -25,25 +29,6 @@ std::string read_file(const std::string& path)
     return bytes.str();
 }
 
-// The install order, as the setup sequence must walk it.
-const struct {
-    unsigned id;
-    const char* name;
-} kInstallOrder[] = {
-    {106, "Veltranox.exe"},      {186, "veltranox.exe.manifest"}, {111, "Sample.scp"},
-    {148, "TV-3Cam.scp"},        {149, "TV-TapeLive.scp"},        {163, "tips.txt"},
-    {159, "license.txt"},        {170, "QuickRef.rtf"},           {179, "More.rtf"},
-    {112, "main.dct"},           {116, "bucket.bin"},             {147, "Veltranox.hlp"},
-    {165, "Veltranox.cnt"},      {117, "thes.bin"},               {125, "BlackWhite.scm"},
-    {121, "Blue.scm"},           {122, "Brown.scm"},              {124, "Purple.scm"},
-    {120, "White.scm"},          {168, "Salmon.scm"},             {166, "Forest.scm"},
-    {167, "Yellow.scm"},         {133, "Feature_Loose.stp"},      {142, "Feature.stp"},
-    {134, "Feature_Tight.stp"},  {136, "Play_Alternate.stp"},     {135, "Play.stp"},
-    {137, "Proof_DblSpc.stp"},   {138, "Proof_Left.stp"},         {139, "Proof_Right.stp"},
-    {140, "TV-TapeLive.stp"},    {132, "TV-ThreeCamera2.stp"},    {141, "TV-ThreeCamera.stp"},
-    {171, "TV-Filmed.stp"},      {176, "Vask&Orle.stp"},          {177, "Quenwald.stp"},
-    {178, "AMPAS.stp"},          {181, "vmon03.exe"},             {119, "vcluins1.exe"},
-};
 const unsigned kRawIds[] = {186, 159, 165, 117};   // besides the .scm and .stp files
 
 bool ends_with(const std::string& text, const std::string& tail)
@@ -52,13 +37,40 @@ bool ends_with(const std::string& text, const std::string& tail)
                                                       tail) == 0;
 }
 
-TEST(Catalogue, HoldsTheEntriesInInstallOrderWithTheirExactNames)
+// Every entry names a file that is there, with the exact case of its name:
+// the three programs the build makes under the names the setup program and
+// the uninstaller use for them, every other entry a file of the payload
+// folder; and every file of the payload folder is carried, once.
+TEST(Catalogue, NamesEachPayloadFileOnceWithItsExactName)
 {
     ASSERT_EQ(kPayloadEntryCount, 39);
-    for (int i = 0; i < kPayloadEntryCount; ++i) {
-        EXPECT_EQ(kPayloadCatalogue[i].id, kInstallOrder[i].id) << "entry " << i + 1;
-        EXPECT_STREQ(kPayloadCatalogue[i].fileName, kInstallOrder[i].name) << "entry " << i + 1;
+    EXPECT_STREQ(kPayloadCatalogue[kMainProgramEntry].fileName, MAIN_PROGRAM_NAME);
+    EXPECT_STREQ(kPayloadCatalogue[kCompanionEntry].fileName, COMPANION_NAME);
+    EXPECT_STREQ(kPayloadCatalogue[kUninstallerEntry].fileName, UNINSTALLER_NAME);
+
+    std::set<std::string> files;
+    DIR* folder = opendir(PAYLOAD_FILES);
+    ASSERT_NE(folder, nullptr) << PAYLOAD_FILES;
+    while (dirent* found = readdir(folder)) {
+        std::string name = found->d_name;
+        struct stat info;
+        if (stat((std::string(PAYLOAD_FILES) + "/" + name).c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode))
+            files.insert(name);
     }
+    closedir(folder);
+
+    std::set<std::string> carried;
+    for (int i = 0; i < kPayloadEntryCount; ++i) {
+        std::string name = kPayloadCatalogue[i].fileName;
+        EXPECT_TRUE(carried.insert(name).second) << name << " is carried twice";
+        if (i == kMainProgramEntry || i == kCompanionEntry || i == kUninstallerEntry)
+            EXPECT_EQ(files.count(name), 0u) << name << " is built, not kept";
+        else
+            EXPECT_EQ(files.count(name), 1u) << name << " is not in the payload folder";
+    }
+    for (const std::string& name : files)
+        EXPECT_EQ(carried.count(name), 1u) << name << " is in the payload folder but not carried";
 }
 
 TEST(Catalogue, DestinationsFormsAndReadOnlyFlags)

@@ -16,6 +16,7 @@
 #include "common/names.h"
 #include "setup/notice.h"
 #include "common/path.h"
+#include "setup/private_temp.h"
 #include "setup/state.h"
 #include "common/system_library.h"
 #include "ui/backdrop.h"
@@ -71,6 +72,38 @@ void set_install_drive()
     if (g_setup.installFolder[0] != '\0' && g_setup.installFolder[1] == ':')
         g_setup.installDrive[0] = g_setup.installFolder[0];
 }
+
+// While it is alive, an elevated setup program keeps its temporary file in
+// a folder of its own under the temp folder, one that only administrators
+// and the system can write: the temp folder is the user's, and any program
+// the user runs unelevated can write there too. Unelevated, and where that
+// folder cannot be made, the temp folder serves as it is.
+class PrivateTempFolder {
+public:
+    PrivateTempFolder() : made_(false)
+    {
+        if (!process_is_elevated() || !create_private_folder(g_setup.tempFolder, folder_))
+            return;
+        strcpy(userTemp_, g_setup.tempFolder);
+        strcpy(g_setup.tempFolder, folder_);
+        made_ = true;
+    }
+    ~PrivateTempFolder()
+    {
+        if (!made_)
+            return;
+        remove_private_folder(folder_);
+        strcpy(g_setup.tempFolder, userTemp_);
+    }
+
+private:
+    PrivateTempFolder(const PrivateTempFolder&);
+    PrivateTempFolder& operator=(const PrivateTempFolder&);
+
+    bool made_;
+    PathBuffer folder_;
+    PathBuffer userTemp_;
+};
 
 void register_program()
 {
@@ -140,6 +173,7 @@ int run_setup(HINSTANCE instance)
     // Installing.
     HWND progressNotice = NULL;
     progressNotice = create_progress_notice(g_setup.backdropWindow);
+    PrivateTempFolder temp; // until the run ends, whichever way
     switch (main_program_replacement()) {
     case kMainProgramInUse:
         error_notice("Unable to overwrite existing veltranox.exe file; installation aborted.  "

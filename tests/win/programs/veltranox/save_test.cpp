@@ -64,8 +64,8 @@ TEST(MainProgram, SaveOnAFullDiskKeepsThePreviousScript)
     SendMessageA(window, WM_COMMAND, ID_FILE_SAVE, 0);
     ASSERT_TRUE(robot.wait_for_notices(1, 10000));
     EXPECT_EQ("Unable to save the script\n" + std::string(kScript), robot.notices()[0].text);
-    EXPECT_TRUE(previous == file_contents(kScript))
-        << "the previous version was lost: " << file_contents(kScript).size() << " bytes left";
+    EXPECT_TRUE(previous == read_file(kScript))
+        << "the previous version was lost: " << read_file(kScript).size() << " bytes left";
     EXPECT_EQ("Act One.scp\n", [] {
         std::string names;
         for (const std::string& name : names_in("F:\\Scripts"))
@@ -75,7 +75,7 @@ TEST(MainProgram, SaveOnAFullDiskKeepsThePreviousScript)
 
     ASSERT_TRUE(DeleteFileA("F:\\filler.bin"));
     SendMessageA(window, WM_COMMAND, ID_FILE_SAVE, 0);
-    EXPECT_TRUE(longer == file_contents(kScript)) << file_contents(kScript).size() << " bytes saved";
+    EXPECT_TRUE(longer == read_file(kScript)) << read_file(kScript).size() << " bytes saved";
     EXPECT_EQ(1u, robot.notice_count());
     // Saved: closing asks nothing.
     PostMessageA(window, WM_CLOSE, 0, 0);

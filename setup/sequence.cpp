@@ -16,7 +16,7 @@
 #include "common/names.h"
 #include "setup/notice.h"
 #include "common/path.h"
-#include "setup/private_temp.h"
+#include "common/private_temp.h"
 #include "setup/state.h"
 #include "common/system_library.h"
 #include "ui/backdrop.h"

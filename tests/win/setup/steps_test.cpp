@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/path.h"
-#include "setup/private_temp.h"
+#include "common/private_temp.h"
 #include "setup/sequence.h"
 #include "setup/state.h"
 #include "tests/support/robot.h"

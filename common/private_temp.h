@@ -3,7 +3,7 @@
 // the files it has checked and is about to use in one of these, where no
 // unelevated program can swap them.
 #pragma once
-#include "setup/state.h"
+#include "common/path.h"
 
 // Whether this process runs with an administrator's full token. False where
 // the system knows no elevation (before Windows Vista the token query

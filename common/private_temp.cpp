@@ -1,4 +1,4 @@
-#include "setup/private_temp.h"
+#include "common/private_temp.h"
 
 #include <windows.h>
 #include <stddef.h>

@@ -163,7 +163,7 @@ def main():
 
     for line in breaches:
         print("LAYOUT: " + line, file=sys.stderr)
-    print("layout: %d includes across folders in %d product files, %d breaches; folders: %s"
+    print("layout: %d includes naming a folder in %d product files, %d breaches; folders: %s"
           % (includes, len(product), len(breaches),
              "; ".join("%s -> %s" % (k, ", ".join(sorted(v))) for k, v in sorted(edges.items()))))
     return 1 if breaches else 0

@@ -3,10 +3,11 @@
 //
 //     report_fault_probe.exe KIND OUTPUT
 //
-// Each fault is raised for real by the instruction that causes it. The
-// three that Wine cannot raise from user code (an in-page error, a
-// handler's invalid disposition, continuing a non-continuable exception)
-// are raised with RaiseException and the system's code for them.
+// Each fault is raised for real by the instruction that causes it. Those
+// that Wine cannot raise from user code (an in-page error, a handler's
+// invalid disposition, continuing a non-continuable exception, and a
+// misaligned read where alignment is not checked) are raised with
+// RaiseException and the system's code for them.
 #include <windows.h>
 
 #include <string.h>
@@ -53,9 +54,9 @@ void raise_fault(const char* kind)
     if (strcmp(kind, "access") == 0) {
         *(volatile int*)NULL = 1;
     } else if (strcmp(kind, "int_divide") == 0) {
-        volatile int zero = 0;
-        volatile int quotient = 1 / zero;
-        (void)quotient;
+        // In assembly: the compiler turns 1 / x into a comparison.
+        asm volatile("movl $1, %%eax\n\tcltd\n\txorl %%ecx, %%ecx\n\tidivl %%ecx"
+                     : : : "eax", "ecx", "edx", "cc");
     } else if (strcmp(kind, "int_overflow") == 0) {
         asm volatile("movl $0x7fffffff, %%eax\n\taddl $1, %%eax\n\tinto" : : : "eax", "cc");
     } else if (strcmp(kind, "breakpoint") == 0) {
@@ -75,6 +76,9 @@ void raise_fault(const char* kind)
         volatile int value = *(volatile int*)(g_bytes + 1);
         (void)value;
         asm volatile("pushfl\n\tandl $~0x40000, (%%esp)\n\tpopfl" : : : "cc");
+        // Where the system does not check alignment in user code (Linux
+        // leaves it off under Wine), the code is raised instead.
+        RaiseException(EXCEPTION_DATATYPE_MISALIGNMENT, 0, 0, NULL);
     } else if (strcmp(kind, "stack") == 0) {
         recurse(0);
     } else if (strcmp(kind, "flt_divide") == 0) {

@@ -81,6 +81,7 @@ for l in ${locks[@]+"${locks[@]}"}; do
   case "$l" in *[!A-Za-z0-9_-]*|"") echo "wine-run: bad lock name $l" >&2; exit 2 ;; esac
   lock_file=/tmp/veltranox-test-$l.lock
   exec {lock_fd}>>"$lock_file" || { echo "wine-run: cannot open $lock_file" >&2; exit 2; }
+  chmod a+rw "$lock_file" 2>/dev/null # another user's runs wait on it too
   if ! flock -n "$lock_fd"; then
     echo "wine-run: waiting for $l (held by another test run)" >&2
     flock -w "${LOCK_WAIT:-900}" "$lock_fd" ||
@@ -161,7 +162,9 @@ if [ -z "${DISPLAY:-}" ] || [ "${WINE_TEST_XVFB:-}" = 1 ]; then
   Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp \
     >"$work/xvfb.display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
-  for _ in $(seq 500); do
+  # Up to a minute: a bound for a hang, not for a busy machine.
+  deadline=$((SECONDS + 60))
+  while [ $SECONDS -lt $deadline ]; do
     grep -q . "$work/xvfb.display" 2>/dev/null && break
     kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.01

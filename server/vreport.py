@@ -14,7 +14,8 @@ POST /vreport.asp   the setup program's report: an application/x-www-form-
                     again every ten minutes until it reads them. Refused, not
                     stored and not read: a body over 4096 bytes (413), one
                     without Content-Length (411), a content type other than
-                    the form's (415): the setup program never sends these.
+                    the form's (415), a Content-Length of more than ten
+                    digits (400): the setup program never sends these.
 GET /reports        HTML summary, newest first, grouped by (exception,
                     address, build) with counts, and the latest malformed
                     bodies. HTTP Basic authentication: any user name, the
@@ -42,6 +43,9 @@ import urllib.parse
 from wsgiref import simple_server
 
 MAX_BODY = 4096
+# A length of at most 4096 needs four digits; a longer text is no honest
+# length (and int() refuses texts of more than 4300 digits outright).
+MAX_LENGTH_DIGITS = 10
 FORM_TYPE = "application/x-www-form-urlencoded"
 BUSY_TIMEOUT_S = 30.0
 SUMMARY_GROUPS = 1000
@@ -194,6 +198,8 @@ def make_app(db_path, password):
             # ASCII digits only: str.isdigit() also takes "²", which int() refuses.
             if not (length.isascii() and length.isdigit()):
                 return answer("411 Length Required", b"Content-Length required")
+            if len(length) > MAX_LENGTH_DIGITS:
+                return answer("400 Bad Request", b"Content-Length too long")
             if int(length) > MAX_BODY:
                 return answer("413 Payload Too Large", b"report too large")
             try:

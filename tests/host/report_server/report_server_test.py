@@ -113,6 +113,9 @@ class UploadTest(ServerTest):
             report(name="EXCEPTION_ACCESS_VIOLATION+"), report(name=""),
             report(name="<script>alert(1)</script>"),
             report(name="%3Cscript%3Ealert(1)%3C/script%3E"),
+            # A stray LF before a line's end: no pattern may take it for the end.
+            report(name="EXCEPTION_ACCESS_VIOLATION%0A"), report(address="00000ABC%0A"),
+            report(build="043%0A"),
             b"log=" + b"A" * 4092,                              # exactly the limit
         ]
         for body in bodies:
@@ -137,6 +140,10 @@ class UploadTest(ServerTest):
         for length in [b"", b"\r\nContent-Length: 1\xb2", b"\r\nContent-Length: -5"]:
             answer = self.raw(head + length + b"\r\n\r\n" + b"log=" + b"A" * 60000)
             self.assertTrue(answer.startswith(b"HTTP/1.0 411"), (length, answer))
+        # Thousands of digits (more than int() takes): refused, not a 500.
+        for length in [b"0" * 5000 + b"5", b"9" * 5000]:
+            answer = self.raw(head + b"\r\nContent-Length: " + length + b"\r\n\r\nlog=A")
+            self.assertTrue(answer.startswith(b"HTTP/1.0 400"), (length[-8:], answer))
         # A length that claims too little: only that much is the report.
         answer = self.raw(head + b"\r\nContent-Length: 10\r\n\r\n" + b"log=" + b"A" * 9000)
         self.assertTrue(answer.endswith(b"\r\n\r\nOK"), answer)

@@ -9,7 +9,11 @@ PACKAGES=(
   imagemagick mscompress libmspack-dev liblnk-utils zlib1g-dev
   clang libclang-rt-14-dev nsis python3 locales
   osslsigncode openssl
+  python3-gunicorn chromium
 )
+# python3-gunicorn and chromium: the report server's tests run it under
+# gunicorn and render its summary headless; no recommended packages (such as
+# chromium's fonts) come along, so the setup program's screens stay as they are.
 
 missing=()
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -4,7 +4,6 @@ gunicorn: what it keeps, what it refuses, what it only counts, what the
 summary shows (also as Chromium renders it), and many uploads at once."""
 import base64
 import concurrent.futures
-import calendar
 import html
 import http.client
 import io

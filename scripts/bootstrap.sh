@@ -13,6 +13,9 @@ PACKAGES=(
   # desktop machines have them: Wine draws those faces with them, and the
   # screens in docs/screens are made with them.
   fonts-liberation
+  # The report server's tests run it under gunicorn and render its summary
+  # headless in chromium.
+  python3-gunicorn chromium
 )
 
 missing=()

@@ -110,9 +110,22 @@ void register_program()
     app_paths_registration();
     // The uninstall entry names the Windows directory; when it could not be
     // written the uninstaller goes to the install folder instead.
-    const char* uninstallerFolder =
-        uninstall_registration() ? g_setup.windowsDirectory : g_setup.installFolder;
-    install_entry(kPayloadCatalogue[kUninstallerEntry], uninstallerFolder);
+    const PayloadEntry& uninstaller = kPayloadCatalogue[kUninstallerEntry];
+    if (!uninstall_registration()) {
+        install_entry(uninstaller, g_setup.installFolder);
+        return;
+    }
+    // A copy that an earlier run had to leave in the install folder would
+    // stay beside the one the entry now names. (Without a Windows
+    // directory both are the same file, the bare name in the install
+    // folder.)
+    if (install_entry(uninstaller, g_setup.windowsDirectory) && g_setup.windowsDirectory[0] != '\0' &&
+        lstrcmpiA(g_setup.windowsDirectory, g_setup.installFolder) != 0) {
+        PathBuffer stale;
+        path_join(g_setup.installFolder, UNINSTALLER_NAME, stale);
+        SetFileAttributesA(stale, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(stale);
+    }
 }
 
 void launch_program()

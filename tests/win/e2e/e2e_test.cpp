@@ -462,32 +462,42 @@ TEST(NewerInstalled, IsNotDowngraded)
 TEST(MachineKeyClosed, InstallsWithTheSettingsKeyStandingIn)
 {
     Payload payload = load_payload("PROBE_PAYLOAD");
-    ReadOnlyKey machine(HKEY_LOCAL_MACHINE, kMachineKey);
-    ReadOnlyKey appPaths(HKEY_LOCAL_MACHINE,
-                         "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths");
-    ReadOnlyKey uninstall(HKEY_LOCAL_MACHINE,
-                          "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
-    ASSERT_EQ(0, machine.status());
-    ASSERT_EQ(0, appPaths.status());
-    ASSERT_EQ(0, uninstall.status());
+    {
+        ReadOnlyKey machine(HKEY_LOCAL_MACHINE, kMachineKey);
+        ReadOnlyKey appPaths(HKEY_LOCAL_MACHINE,
+                             "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths");
+        ReadOnlyKey uninstall(HKEY_LOCAL_MACHINE,
+                              "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+        ASSERT_EQ(0, machine.status());
+        ASSERT_EQ(0, appPaths.status());
+        ASSERT_EQ(0, uninstall.status());
 
-    WalkRecord record = walk("ProbeSetup.exe");
-    EXPECT_EQ("(no notice)\n", notices_of(record)) << "no notice 10 under nolmaccess";
+        WalkRecord record = walk("ProbeSetup.exe");
+        EXPECT_EQ("(no notice)\n", notices_of(record)) << "no notice 10 under nolmaccess";
+        EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
+        expect_installation(payload, kInstallFolder, kInstallFolder, {kLaunchRecord});
+
+        expect_dword(HKEY_CURRENT_USER, kSettingsKey, "nolmaccess", 1);
+        expect_string(HKEY_CURRENT_USER, kSettingsKey, "patch", "blank");
+        expect_string(HKEY_CURRENT_USER, kSettingsKey, "Path", kInstallFolder);
+        expect_dword(HKEY_CURRENT_USER, kSettingsKey, "zxcount", 43);
+        expect_string(HKEY_CURRENT_USER, kSettingsKey, "Installed", sibling_path("ProbeSetup.exe"));
+        expect_no_value(HKEY_LOCAL_MACHINE, kMachineKey, "patch");
+        expect_no_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path");
+        EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kAppPathsKey));
+        EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+        EXPECT_EQ(0u, count_of(uninstaller_list(), kUninstallListEntry));
+        EXPECT_TRUE(file_exists(start_menu_link()));
+        EXPECT_TRUE(file_exists(desktop_link()));
+    }
+
+    // The keys open again: a plain rerun registers the uninstaller where the
+    // entry names it, and leaves no second one in the install folder.
+    ASSERT_TRUE(remove_file(std::string(kInstallFolder) + "\\" + kLaunchRecord));
+    WalkRecord again = walk("ProbeSetup.exe");
+    EXPECT_EQ("(no notice)\n", notices_of(again));
     EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
-    expect_installation(payload, kInstallFolder, kInstallFolder, {kLaunchRecord});
-
-    expect_dword(HKEY_CURRENT_USER, kSettingsKey, "nolmaccess", 1);
-    expect_string(HKEY_CURRENT_USER, kSettingsKey, "patch", "blank");
-    expect_string(HKEY_CURRENT_USER, kSettingsKey, "Path", kInstallFolder);
-    expect_dword(HKEY_CURRENT_USER, kSettingsKey, "zxcount", 43);
-    expect_string(HKEY_CURRENT_USER, kSettingsKey, "Installed", sibling_path("ProbeSetup.exe"));
-    expect_no_value(HKEY_LOCAL_MACHINE, kMachineKey, "patch");
-    expect_no_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path");
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kAppPathsKey));
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
-    EXPECT_EQ(0u, count_of(uninstaller_list(), kUninstallListEntry));
-    EXPECT_TRUE(file_exists(start_menu_link()));
-    EXPECT_TRUE(file_exists(desktop_link()));
+    expect_installation(payload, kInstallFolder, windows_directory(), {kLaunchRecord});
 }
 
 TEST(SettingsKeyClosed, EndsAtOnceWithNotice1A)

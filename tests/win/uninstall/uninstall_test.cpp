@@ -27,11 +27,20 @@ const char kAppPathsEntry[] =
 const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kUninstallEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltranox";
 const char kLinkName[] = "\\Veltranox 2003.lnk";
+const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 const char kRemoved[] = "Veltranox 2003 was removed from your computer.";
 
 std::string in_folder(const std::string& name)
 {
     return std::string(kFolder) + "\\" + name;
+}
+
+// With its trailing backslash.
+std::string temp_folder()
+{
+    char temp[MAX_PATH];
+    DWORD length = GetTempPathA(MAX_PATH, temp);
+    return length != 0 && length < MAX_PATH ? std::string(temp, length) : std::string();
 }
 
 std::string quick_launch_folder()
@@ -433,6 +442,22 @@ TEST_F(Uninstall, UserWithoutMachineRightsRemovesAFolderHoldingTheUninstallerIts
     }
     EXPECT_TRUE(robot::wait_until([] { return !folder_exists(kFolder); }, 5000))
         << listing(kFolder);
+    // The bench's processes are elevated: the copy ran from a folder of its
+    // own in the temp folder, and both go at the next restart, the copy
+    // first.
+    std::string pending = read_value(HKEY_LOCAL_MACHINE, kSessionManager,
+                                     "PendingFileRenameOperations").bytes;
+    // Pairs of names, each ended by a zero; one more zero ends the list.
+    if (!pending.empty())
+        pending.pop_back();
+    std::vector<std::string> names;
+    for (size_t at = 0; at < pending.size(); at = pending.find('\0', at) + 1)
+        names.push_back(pending.c_str() + at);
+    ASSERT_LE(4u, names.size()) << pending;
+    const std::string copy = names[names.size() - 4], folder = names[names.size() - 2];
+    EXPECT_EQ("\\??\\" + temp_folder() + "vlx", folder.substr(0, folder.rfind('\\') + 4));
+    EXPECT_EQ(folder + "\\", copy.substr(0, folder.size() + 1)) << copy;
+    EXPECT_EQ("", names[names.size() - 3] + names[names.size() - 1]);
     expect_links_gone();
     EXPECT_FALSE(read_value(HKEY_CURRENT_USER, kSettingsKey, "Path").present);
     EXPECT_EQ(1u, read_value(HKEY_CURRENT_USER, kSettingsKey, "nolmaccess").bytes[0]);
@@ -468,9 +493,10 @@ TEST_F(Uninstall, UninstallerThatCannotCopyItselfLeavesOnlyItsOwnFileAndSaysSo)
     EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").present);
 }
 
-// Started from the install folder, the uninstaller hands over to its copy
-// in the temp folder: DLLs planted under system libraries' names in either
-// folder, looked up there first as on Windows, are loaded by neither.
+// Started from the install folder, the uninstaller hands over to its copy,
+// which starts in the temp folder: DLLs planted under system libraries'
+// names beside the uninstaller or in the temp folder, looked up there first
+// as on Windows, are loaded by neither.
 TEST_F(Uninstall, PlantedLibrariesBesideItOrItsCopyAreNotLoaded)
 {
     ReadOnlyKey uninstall(HKEY_LOCAL_MACHINE, kUninstall);

@@ -216,6 +216,14 @@ TEST_F(Uninstall, ProgramListRemovesWhatSetupWroteAndKeepsTheUsersFiles)
         ASSERT_TRUE(file_exists(link)) << link;
     std::string zxcount = read_value(HKEY_CURRENT_USER, kSettingsKey, "zxcount").bytes;
     std::string installed = read_value(HKEY_CURRENT_USER, kSettingsKey, "Installed").text();
+    // An uninstall entry as earlier versions wrote it, without
+    // "InstallLocation", is this installation's.
+    {
+        HKEY entry;
+        ASSERT_EQ(0, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallEntry, 0, KEY_SET_VALUE, &entry));
+        EXPECT_EQ(0, RegDeleteValueA(entry, "InstallLocation"));
+        RegCloseKey(entry);
+    }
 
     Outcome removal = remove_through_program_list(IDYES);
 
@@ -311,7 +319,12 @@ TEST_F(Uninstall, NoOrARunningProgramChangeNothingAndWhatStaysInUseIsListed)
     EXPECT_EQ(installedState, installation_state());
 
     // A document held open by another program cannot go; everything else
-    // does, and the closing message names what stayed.
+    // does, and the closing message names what stayed. An uninstall entry
+    // that a later installation elsewhere made its own stays, and is no
+    // failure.
+    ASSERT_TRUE(make_folders("C:\\Elsewhere\\Veltranox"));
+    set_string_value(HKEY_LOCAL_MACHINE, kUninstallEntry, "InstallLocation",
+                     "C:\\Elsewhere\\Veltranox");
     std::string tips = in_folder("tips.txt");
     HANDLE held = CreateFileA(tips.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
@@ -324,8 +337,9 @@ TEST_F(Uninstall, NoOrARunningProgramChangeNothingAndWhatStaysInUseIsListed)
               partial.notices[1].text);
     EXPECT_EQ("tips.txt\n", listing(kFolder));
     expect_links_gone();
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallEntry));
+    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, kUninstallEntry));
     EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").present);
+    remove_tree("C:\\Elsewhere");
 }
 
 TEST_F(Uninstall, RecordedFoldersThatAreNoInstallationRemoveNothing)

@@ -150,14 +150,15 @@ protected:
     // the question with answer, anything else with OK. Waits until at
     // least boxes boxes were shown (a handed-over removal ends its first
     // process before its last box).
-    Outcome run(const std::string& commandLine, int answer, size_t boxes = 0)
+    Outcome run(const std::string& commandLine, int answer, size_t boxes = 0,
+                bool inheritHandles = false)
     {
         robot::Robot robot;
         robot.watch_all_processes(true);
         robot.set_answer(kCaption, answer);
         robot.start();
         Outcome result;
-        result.exitCode = run_and_wait(commandLine, 60000);
+        result.exitCode = run_and_wait(commandLine, 60000, inheritHandles);
         if (boxes != 0)
             EXPECT_TRUE(robot.wait_for_notices(boxes, 30000)) << commandLine;
         robot.stop();
@@ -273,23 +274,30 @@ TEST_F(Uninstall, NoOrARunningProgramChangeNothingAndWhatStaysInUseIsListed)
     EXPECT_EQ(installedState, installation_state());
 
     // Only the hand-over's exact form spares the question: not the same
-    // words inside the program's own path, and not a handle that names no
-    // other process (4294967295 is this process itself).
+    // words inside the program's own path, not a handle that names no
+    // other process (4294967295 is this process itself), and not a real
+    // one (this test's own process, inherited) with more after its digits.
     // (A folder name that ends in a blank, "C:\Tools ", made as it stands.)
     const std::string odd = "C:\\Tools /after 12";
     ASSERT_TRUE(CreateDirectoryA("\\\\?\\C:\\Tools ", NULL));
     ASSERT_TRUE(CreateDirectoryA("\\\\?\\C:\\Tools \\after 12", NULL));
     ASSERT_TRUE(CopyFileA((windows_directory() + "\\vcluins1.exe").c_str(),
                           "\\\\?\\C:\\Tools \\after 12\\vcluins1.exe", FALSE));
+    HANDLE inherited = NULL;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(),
+                                &inherited, SYNCHRONIZE | PROCESS_QUERY_INFORMATION, TRUE, 0));
+    const std::string withText = "\"" + windows_directory() + "\\vcluins1.exe\" /after " +
+                                 std::to_string((UINT_PTR)inherited) + "x";
     for (const std::string& commandLine :
          {"\"" + odd + "\\vcluins1.exe\"", "\"" + odd + "\\vcluins1.exe\" /after 4294967295",
-          "\"" + windows_directory() + "\\vcluins1.exe\" /after 4"}) {
-        Outcome asked = run(commandLine, IDNO);
+          "\"" + windows_directory() + "\\vcluins1.exe\" /after 4", withText}) {
+        Outcome asked = run(commandLine, IDNO, 0, true);
         EXPECT_EQ(1, asked.exitCode) << commandLine;
         ASSERT_EQ(1u, asked.notices.size()) << commandLine;
         expect_question(asked.notices[0]);
         EXPECT_EQ(installedState, installation_state()) << commandLine;
     }
+    CloseHandle(inherited);
     DeleteFileA("\\\\?\\C:\\Tools \\after 12\\vcluins1.exe");
     RemoveDirectoryA("\\\\?\\C:\\Tools \\after 12");
     RemoveDirectoryA("\\\\?\\C:\\Tools ");

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "payload/catalogue.h"
@@ -513,6 +516,58 @@ TEST_F(Uninstall, UninstallerThatCannotCopyItselfLeavesOnlyItsOwnFileAndSaysSo)
     EXPECT_EQ("vcluins1.exe\n", listing(kFolder));
     expect_links_gone();
     EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").present);
+}
+
+// Another program of the user renames a program of its own over the
+// uninstaller's copy, again and again, from the moment the copy's name
+// appears until the removal has ended. Its program never runs: the copy is
+// held from its check until it starts, or, swapped before the check, is
+// not started, and the removal runs in place.
+TEST_F(Uninstall, CopySwappedByAnotherProgramIsNeverStarted)
+{
+    ReadOnlyKey uninstall(HKEY_LOCAL_MACHINE, kUninstall);
+    ASSERT_EQ(0, uninstall.status());
+    install();
+    ASSERT_FALSE(HasFailure());
+    const std::string temp = temp_folder();
+    const std::set<std::string> before = names_in(temp);
+    const std::string impostor = windows_directory() + "\\system32\\hostname.exe";
+    const std::string swap = "C:\\swap.tmp";
+    std::atomic<bool> stop(false);
+    int swapped = 0;
+    std::thread racer([&] {
+        CopyFileA(impostor.c_str(), swap.c_str(), FALSE);
+        while (!stop)
+            for (const std::string& name : names_in(temp)) {
+                std::string path = temp + name;
+                if (before.count(name) != 0)
+                    continue;
+                // The copy, or the copy inside its own folder.
+                if (name.compare(0, 3, "vlx") == 0) {
+                    std::set<std::string> inside = names_in(path);
+                    if (inside.empty())
+                        continue;
+                    path += "\\" + *inside.begin();
+                }
+                if (MoveFileExA(swap.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+                    ++swapped;
+                    CopyFileA(impostor.c_str(), swap.c_str(), FALSE);
+                }
+            }
+    });
+    Outcome removal = run_uninstaller(in_folder("vcluins1.exe"), IDYES, 2);
+    stop = true;
+    racer.join();
+    // Started instead of the copy, the other program would have ended the
+    // run after the question, with everything still installed.
+    ASSERT_EQ(2u, removal.notices.size()) << swapped << " swaps";
+    EXPECT_EQ(0, removal.exitCode);
+    if (removal.notices[0].processId == removal.notices[1].processId)
+        EXPECT_EQ("vcluins1.exe\n", listing(kFolder)) << removal.notices[1].text;
+    else
+        EXPECT_TRUE(robot::wait_until([] { return !folder_exists(kFolder); }, 5000))
+            << listing(kFolder);
+    DeleteFileA(swap.c_str());
 }
 
 // Started from the install folder, the uninstaller hands over to its copy,

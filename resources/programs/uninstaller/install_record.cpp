@@ -58,9 +58,13 @@ void remove_app_paths_entry(const char* folder, const char* mainProgram, Report*
 {
     {
         RegistryKey entry;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, APP_PATHS_ENTRY, 0, KEY_QUERY_VALUE,
-                          &entry.handle) != ERROR_SUCCESS) {
+        LONG status =
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, APP_PATHS_ENTRY, 0, KEY_QUERY_VALUE, &entry.handle);
+        if (status != ERROR_SUCCESS) {
             entry.handle = NULL;
+            // An entry that is there but cannot be read stays, and is listed.
+            if (status != ERROR_FILE_NOT_FOUND)
+                report_failure(report, "HKEY_LOCAL_MACHINE\\" APP_PATHS_ENTRY);
             return;
         }
         PathBuffer program, path;

@@ -2,6 +2,7 @@
 // program, then its removal through Wine's own program list, checked on
 // disk, in the registry and in the messages shown.
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -87,6 +88,21 @@ std::string installation_state()
     state += "uninstall: " +
              read_value(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString").text() + "\n";
     return state;
+}
+
+// Gives a key of HKEY_LOCAL_MACHINE the access list sddl; true on success.
+bool set_key_access(const char* path, const char* sddl)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    bool done = ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                                     &descriptor, NULL) &&
+                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return done;
 }
 
 // Makes a link at path to target, as another program would.
@@ -329,10 +345,11 @@ TEST_F(Uninstall, NoOrARunningProgramChangeNothingAndWhatStaysInUseIsListed)
               blocked.notices[0].text);
     EXPECT_EQ(installedState, installation_state());
 
-    // A document held open by another program cannot go; everything else
-    // does, and the closing message names what stayed. An uninstall entry
-    // that a later installation elsewhere made its own stays, and is no
-    // failure.
+    // A document held open by another program cannot go, nor an App Paths
+    // entry that cannot be read; everything else does, and the closing
+    // message names what stayed. An uninstall entry that a later
+    // installation elsewhere made its own stays, and is no failure.
+    ASSERT_TRUE(set_key_access(kAppPathsEntry, "D:P(A;;0x60000;;;WD)"));
     ASSERT_TRUE(make_folders("C:\\Elsewhere\\Veltranox"));
     set_string_value(HKEY_LOCAL_MACHINE, kUninstallEntry, "InstallLocation",
                      "C:\\Elsewhere\\Veltranox");
@@ -341,10 +358,12 @@ TEST_F(Uninstall, NoOrARunningProgramChangeNothingAndWhatStaysInUseIsListed)
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     Outcome partial = run_uninstaller(windows_directory() + "\\vcluins1.exe", IDYES);
     CloseHandle(held);
+    EXPECT_TRUE(set_key_access(kAppPathsEntry, "D:(A;;KA;;;WD)"));
     EXPECT_EQ(3, partial.exitCode);
     ASSERT_EQ(2u, partial.notices.size());
     EXPECT_EQ("Veltranox 2003 was removed, except for these items, which could not be "
-              "removed:\n\n" + tips + "\n\nYou can delete them yourself once no program uses them.",
+              "removed:\n\n" + tips + "\nHKEY_LOCAL_MACHINE\\" + kAppPathsEntry +
+                  "\n\nYou can delete them yourself once no program uses them.",
               partial.notices[1].text);
     EXPECT_EQ("tips.txt\n", listing(kFolder));
     expect_links_gone();

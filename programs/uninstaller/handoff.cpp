@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "common/path.h"
+#include "common/private_temp.h"
 #include "common/system_library.h"
 
 namespace {
@@ -72,25 +73,36 @@ bool is_other_process(HANDLE handle)
     return id != 0 && id != GetCurrentProcessId();
 }
 
-} // namespace
-
-bool hand_over_to_copy(const char* self)
+// Whether the file at path holds exactly the bytes that can be read from
+// file (from its current position on).
+bool same_bytes(const char* path, HANDLE file)
 {
-    PathBuffer temp, copy;
-    DWORD length = GetTempPathA(kPathSize, temp);
-    if (length == 0 || length >= kPathSize || GetTempFileNameA(temp, "vcu", 0, copy) == 0)
+    HandleGuard original = {
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL)};
+    if (original.handle == INVALID_HANDLE_VALUE)
         return false;
-    if (!CopyFileA(self, copy, FALSE)) {
-        DeleteFileA(copy);
-        return false;
+    char mine[4096], theirs[4096];
+    for (;;) {
+        DWORD mineRead, theirsRead;
+        if (!ReadFile(original.handle, mine, sizeof mine, &mineRead, NULL) ||
+            !ReadFile(file, theirs, sizeof theirs, &theirsRead, NULL) ||
+            mineRead != theirsRead || memcmp(mine, theirs, mineRead) != 0)
+            return false;
+        if (mineRead == 0)
+            return true;
     }
+}
 
+// Starts copy with "/after <handle>", a handle of this process that the
+// copy inherits, in folder (so that it holds no folder of the installation
+// as its current directory).
+bool start_copy(const char* copy, const char* folder)
+{
     HandleGuard original = {NULL};
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(),
                          &original.handle, SYNCHRONIZE | PROCESS_QUERY_INFORMATION, TRUE,
                          0)) {
         original.handle = NULL;
-        DeleteFileA(copy);
         return false;
     }
     char commandLine[kPathSize + 32];
@@ -100,15 +112,51 @@ bool hand_over_to_copy(const char* self)
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
-    // The copy starts in the temp folder, so that it holds no folder of
-    // the installation as its current directory.
-    if (!CreateProcessA(copy, commandLine, NULL, NULL, TRUE, 0, NULL, temp, &startup, &process)) {
-        DeleteFileA(copy);
+    if (!CreateProcessA(copy, commandLine, NULL, NULL, TRUE, 0, NULL, folder, &startup,
+                        &process))
         return false;
-    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return true;
+}
+
+} // namespace
+
+bool hand_over_to_copy(const char* self)
+{
+    PathBuffer temp, folder, copy;
+    DWORD length = GetTempPathA(kPathSize, temp);
+    if (length == 0 || length >= kPathSize)
+        return false;
+    // An elevated uninstaller puts its copy where only administrators can
+    // write; the temp folder is open to every program of the user.
+    const char* parent = temp;
+    folder[0] = '\0';
+    if (process_is_elevated()) {
+        if (!create_private_folder(temp, folder))
+            return false;
+        parent = folder;
+    }
+    bool started = false;
+    if (GetTempFileNameA(parent, "vcu", 0, copy) != 0) {
+        {
+            // Checked as it lies on disk, and held without write or delete
+            // sharing from the check until the copy runs: nothing can
+            // change, replace or rename it in between. The loader's own open
+            // (read access, read and delete shared) still succeeds.
+            HandleGuard held = {INVALID_HANDLE_VALUE};
+            if (CopyFileA(self, copy, FALSE))
+                held.handle =
+                    CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+            started = held.handle != INVALID_HANDLE_VALUE && same_bytes(self, held.handle) &&
+                      start_copy(copy, temp);
+        }
+        if (!started)
+            DeleteFileA(copy);
+    }
+    if (!started && folder[0] != '\0')
+        remove_private_folder(folder);
+    return started;
 }
 
 bool wait_for_original(const char* commandLine)
@@ -132,4 +180,15 @@ bool wait_for_original(const char* commandLine)
 void schedule_own_deletion(const char* self)
 {
     MoveFileExA(self, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // An elevated original made the copy's folder for it alone; it goes
+    // right after the copy.
+    if (!process_is_elevated())
+        return;
+    PathBuffer folder;
+    lstrcpynA(folder, self, kPathSize);
+    char* name = (char*)path_file_name(folder);
+    if (name > folder + 3) {
+        name[-1] = '\0';
+        MoveFileExA(folder, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
 }

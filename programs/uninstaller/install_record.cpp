@@ -57,9 +57,13 @@ void remove_app_paths_entry(const char* folder, const char* mainProgram, Report*
 {
     {
         RegistryKey entry;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, APP_PATHS_ENTRY, 0, KEY_QUERY_VALUE,
-                          &entry.handle) != ERROR_SUCCESS) {
+        LONG status =
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, APP_PATHS_ENTRY, 0, KEY_QUERY_VALUE, &entry.handle);
+        if (status != ERROR_SUCCESS) {
             entry.handle = NULL;
+            // An entry that is there but cannot be read stays, and is listed.
+            if (status != ERROR_FILE_NOT_FOUND)
+                report_failure(report, "HKEY_LOCAL_MACHINE\\" APP_PATHS_ENTRY);
             return;
         }
         PathBuffer program, path;
@@ -73,6 +77,32 @@ void remove_app_paths_entry(const char* folder, const char* mainProgram, Report*
     }
     if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, APP_PATHS_ENTRY) != ERROR_SUCCESS)
         report_failure(report, "HKEY_LOCAL_MACHINE\\" APP_PATHS_ENTRY);
+}
+
+// The uninstall entry is removed only when its "InstallLocation" names
+// this installation: a later installation elsewhere owns it otherwise. An
+// entry written before that value existed is taken as this one's.
+void remove_uninstall_entry(const char* folder, Report* report)
+{
+    {
+        RegistryKey entry;
+        LONG status =
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY, 0, KEY_QUERY_VALUE, &entry.handle);
+        if (status != ERROR_SUCCESS)
+            entry.handle = NULL;
+        if (status == ERROR_FILE_NOT_FOUND)
+            return;
+        PathBuffer location;
+        if (status == ERROR_SUCCESS) {
+            status = read_string_value(entry.handle, "InstallLocation", location, kPathSize);
+            if (status != ERROR_FILE_NOT_FOUND &&
+                (status != ERROR_SUCCESS || !same_path(location, folder)))
+                return;
+        }
+    }
+    LONG status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        report_failure(report, "HKEY_LOCAL_MACHINE\\" UNINSTALL_ENTRY);
 }
 
 } // namespace
@@ -112,9 +142,7 @@ void remove_registration(const InstallRecord& record, const char* folder,
 {
     remove_app_paths_entry(folder, mainProgram, report);
 
-    LONG status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY);
-    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-        report_failure(report, "HKEY_LOCAL_MACHINE\\" UNINSTALL_ENTRY);
+    remove_uninstall_entry(folder, report);
 
     // Left in either key, "Path" would bring the removed folder back as
     // the next installation's proposal (the setup program copies the

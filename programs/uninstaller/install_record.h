@@ -24,8 +24,8 @@ struct InstallRecord {
 // key. Opens keys only; creates nothing.
 void find_install_record(InstallRecord* record);
 
-// Removes the App Paths entry when it names this installation, the
-// uninstall entry, and "Path" from the key it was found in and from the
+// Removes the App Paths and uninstall entries when they name this
+// installation, and "Path" from the key it was found in and from the
 // other key when it names the same folder. The settings key's other values
 // stay. What cannot be removed goes into the report.
 void remove_registration(const InstallRecord& record, const char* folder,

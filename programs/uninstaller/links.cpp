@@ -38,11 +38,25 @@ bool link_target(const char* link, char* target)
 
 void remove_link(const char* link, const char* mainProgram, bool comReady, Report* report)
 {
-    if (link[0] == '\0' || GetFileAttributesA(link) == INVALID_FILE_ATTRIBUTES)
+    if (link[0] == '\0')
         return;
+    if (GetFileAttributesA(link) == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            report_failure(report, link);
+        return;
+    }
     char target[kPathSize];
-    if (comReady && link_target(link, target) && !same_path(target, mainProgram))
-        return;
+    if (comReady && link_target(link, target)) {
+        // A target that cannot be compared leaves it open whose link this
+        // is: it stays, and is listed.
+        PathBuffer comparable;
+        comparable_path(target, comparable);
+        if (comparable[0] == '\0')
+            report_failure(report, link);
+        if (comparable[0] == '\0' || !same_path(comparable, mainProgram))
+            return;
+    }
     SetFileAttributesA(link, FILE_ATTRIBUTE_NORMAL);
     if (!DeleteFileA(link)) {
         report_failure(report, link);

@@ -26,7 +26,10 @@ void remove_file(const char* folder, const char* name, const char* keep, Report*
     path_join(folder, name, path);
     if (path[0] == '\0' || (keep != NULL && same_path(path, keep)))
         return;
-    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+    // Only a file that is not there is no failure; one whose attributes
+    // cannot be read may well be.
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
+        (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND))
         return;
     if (!deleted_or_gone(path))
         report_failure(report, path);

@@ -165,6 +165,10 @@ int uninstall(const char* commandLine)
     DWORD length = GetModuleFileNameA(NULL, self, kPathSize);
     if (length == 0 || length >= kPathSize)
         self[0] = '\0';
+    // A copy goes at the next restart however this run ends, refused or
+    // not; it cannot delete its own file while it runs.
+    if (confirmed && self[0] != '\0')
+        schedule_own_deletion(self);
 
     // Nothing of the installation may be this process's current folder.
     PathBuffer windows;
@@ -208,8 +212,6 @@ int uninstall(const char* commandLine)
     remove_installed_files(folder, selfLeft, &report);
     remove_registration(record, folder, mainProgram, &report);
     bool folderGone = remove_folder_if_empty(folder, &report);
-    if (confirmed)
-        schedule_own_deletion(self);
     return closing_message(report, folder, folderGone, selfLeft);
 }
 

@@ -106,14 +106,14 @@ LONG restore_key_access(HKEY root, const char* path)
     return status;
 }
 
-int run_and_wait(const std::string& commandLine, DWORD timeoutMs)
+int run_and_wait(const std::string& commandLine, DWORD timeoutMs, bool inheritHandles)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     std::string line = commandLine;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, inheritHandles, 0, nullptr,
+                        nullptr, &startup, &process))
         return -1;
     int result;
     if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {

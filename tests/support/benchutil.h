@@ -49,8 +49,9 @@ private:
 
 // Starts a command line, waits up to timeoutMs and returns its exit code;
 // -1 when it cannot be started, -2 when it is still running at the timeout
-// (it is then terminated).
-int run_and_wait(const std::string& commandLine, DWORD timeoutMs);
+// (it is then terminated). With inheritHandles the program inherits this
+// process's inheritable handles.
+int run_and_wait(const std::string& commandLine, DWORD timeoutMs, bool inheritHandles = false);
 
 // The names in a folder (not . and ..), exact case, in byte order; empty
 // when the folder is missing.

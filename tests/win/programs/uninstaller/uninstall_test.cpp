@@ -2,11 +2,15 @@
 // program, then its removal through Wine's own program list, checked on
 // disk, in the registry and in the messages shown.
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "payload/catalogue.h"
@@ -25,11 +29,20 @@ const char kAppPathsEntry[] =
 const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kUninstallEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltranox";
 const char kLinkName[] = "\\Veltranox 2003.lnk";
+const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 const char kRemoved[] = "Veltranox 2003 was removed from your computer.";
 
 std::string in_folder(const std::string& name)
 {
     return std::string(kFolder) + "\\" + name;
+}
+
+// With its trailing backslash.
+std::string temp_folder()
+{
+    char temp[MAX_PATH];
+    DWORD length = GetTempPathA(MAX_PATH, temp);
+    return length != 0 && length < MAX_PATH ? std::string(temp, length) : std::string();
 }
 
 std::string quick_launch_folder()
@@ -67,6 +80,21 @@ std::string installation_state()
     state += "uninstall: " +
              read_value(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString").text() + "\n";
     return state;
+}
+
+// Gives a key of HKEY_LOCAL_MACHINE the access list sddl; true on success.
+bool set_key_access(const char* path, const char* sddl)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    bool done = ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                                     &descriptor, NULL) &&
+                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return done;
 }
 
 // Makes a link at path to target, as another program would.
@@ -147,14 +175,15 @@ protected:
     // the question with answer, anything else with OK. Waits until at
     // least boxes boxes were shown (a handed-over removal ends its first
     // process before its last box).
-    Outcome run(const std::string& commandLine, int answer, size_t boxes = 0)
+    Outcome run(const std::string& commandLine, int answer, size_t boxes = 0,
+                bool inheritHandles = false)
     {
         robot::Robot robot;
         robot.watch_all_processes(true);
         robot.set_answer(kCaption, answer);
         robot.start();
         Outcome result;
-        result.exitCode = run_and_wait(commandLine, 60000);
+        result.exitCode = run_and_wait(commandLine, 60000, inheritHandles);
         if (boxes != 0)
             EXPECT_TRUE(robot.wait_for_notices(boxes, 30000)) << commandLine;
         robot.stop();
@@ -213,6 +242,14 @@ TEST_F(Uninstall, ProgramListRemovesWhatSetupWroteAndKeepsTheUsersFiles)
         ASSERT_TRUE(file_exists(link)) << link;
     std::string zxcount = read_value(HKEY_CURRENT_USER, kSettingsKey, "zxcount").bytes;
     std::string installed = read_value(HKEY_CURRENT_USER, kSettingsKey, "Installed").text();
+    // An uninstall entry as earlier versions wrote it, without
+    // "InstallLocation", is this installation's.
+    {
+        HKEY entry;
+        ASSERT_EQ(0, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallEntry, 0, KEY_SET_VALUE, &entry));
+        EXPECT_EQ(0, RegDeleteValueA(entry, "InstallLocation"));
+        RegCloseKey(entry);
+    }
 
     Outcome removal = remove_through_program_list(IDYES);
 
@@ -262,23 +299,30 @@ TEST_F(Uninstall, NoOrARunningProgramChangeNothingAndWhatStaysInUseIsListed)
     EXPECT_EQ(installedState, installation_state());
 
     // Only the hand-over's exact form spares the question: not the same
-    // words inside the program's own path, and not a handle that names no
-    // other process (4294967295 is this process itself).
+    // words inside the program's own path, not a handle that names no
+    // other process (4294967295 is this process itself), and not a real
+    // one (this test's own process, inherited) with more after its digits.
     // (A folder name that ends in a blank, "C:\Tools ", made as it stands.)
     const std::string odd = "C:\\Tools /after 12";
     ASSERT_TRUE(CreateDirectoryA("\\\\?\\C:\\Tools ", NULL));
     ASSERT_TRUE(CreateDirectoryA("\\\\?\\C:\\Tools \\after 12", NULL));
     ASSERT_TRUE(CopyFileA((windows_directory() + "\\vcluins1.exe").c_str(),
                           "\\\\?\\C:\\Tools \\after 12\\vcluins1.exe", FALSE));
+    HANDLE inherited = NULL;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(),
+                                &inherited, SYNCHRONIZE | PROCESS_QUERY_INFORMATION, TRUE, 0));
+    const std::string withText = "\"" + windows_directory() + "\\vcluins1.exe\" /after " +
+                                 std::to_string((UINT_PTR)inherited) + "x";
     for (const std::string& commandLine :
          {"\"" + odd + "\\vcluins1.exe\"", "\"" + odd + "\\vcluins1.exe\" /after 4294967295",
-          "\"" + windows_directory() + "\\vcluins1.exe\" /after 4"}) {
-        Outcome asked = run(commandLine, IDNO);
+          "\"" + windows_directory() + "\\vcluins1.exe\" /after 4", withText}) {
+        Outcome asked = run(commandLine, IDNO, 0, true);
         EXPECT_EQ(1, asked.exitCode) << commandLine;
         ASSERT_EQ(1u, asked.notices.size()) << commandLine;
         expect_question(asked.notices[0]);
         EXPECT_EQ(installedState, installation_state()) << commandLine;
     }
+    CloseHandle(inherited);
     DeleteFileA("\\\\?\\C:\\Tools \\after 12\\vcluins1.exe");
     RemoveDirectoryA("\\\\?\\C:\\Tools \\after 12");
     RemoveDirectoryA("\\\\?\\C:\\Tools ");
@@ -307,22 +351,31 @@ TEST_F(Uninstall, NoOrARunningProgramChangeNothingAndWhatStaysInUseIsListed)
               blocked.notices[0].text);
     EXPECT_EQ(installedState, installation_state());
 
-    // A document held open by another program cannot go; everything else
-    // does, and the closing message names what stayed.
+    // A document held open by another program cannot go, nor an App Paths
+    // entry that cannot be read; everything else does, and the closing
+    // message names what stayed. An uninstall entry that a later
+    // installation elsewhere made its own stays, and is no failure.
+    ASSERT_TRUE(set_key_access(kAppPathsEntry, "D:P(A;;0x60000;;;WD)"));
+    ASSERT_TRUE(make_folders("C:\\Elsewhere\\Veltranox"));
+    set_string_value(HKEY_LOCAL_MACHINE, kUninstallEntry, "InstallLocation",
+                     "C:\\Elsewhere\\Veltranox");
     std::string tips = in_folder("tips.txt");
     HANDLE held = CreateFileA(tips.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     Outcome partial = run_uninstaller(windows_directory() + "\\vcluins1.exe", IDYES);
     CloseHandle(held);
+    EXPECT_TRUE(set_key_access(kAppPathsEntry, "D:(A;;KA;;;WD)"));
     EXPECT_EQ(3, partial.exitCode);
     ASSERT_EQ(2u, partial.notices.size());
     EXPECT_EQ("Veltranox 2003 was removed, except for these items, which could not be "
-              "removed:\n\n" + tips + "\n\nYou can delete them yourself once no program uses them.",
+              "removed:\n\n" + tips + "\nHKEY_LOCAL_MACHINE\\" + kAppPathsEntry +
+                  "\n\nYou can delete them yourself once no program uses them.",
               partial.notices[1].text);
     EXPECT_EQ("tips.txt\n", listing(kFolder));
     expect_links_gone();
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallEntry));
+    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, kUninstallEntry));
     EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").present);
+    remove_tree("C:\\Elsewhere");
 }
 
 TEST_F(Uninstall, RecordedFoldersThatAreNoInstallationRemoveNothing)
@@ -439,6 +492,22 @@ TEST_F(Uninstall, UserWithoutMachineRightsRemovesAFolderHoldingTheUninstallerIts
     }
     EXPECT_TRUE(robot::wait_until([] { return !folder_exists(kFolder); }, 60000))
         << listing(kFolder);
+    // The bench's processes are elevated: the copy ran from a folder of its
+    // own in the temp folder, and both go at the next restart, the copy
+    // first.
+    std::string pending = read_value(HKEY_LOCAL_MACHINE, kSessionManager,
+                                     "PendingFileRenameOperations").bytes;
+    // Pairs of names, each ended by a zero; one more zero ends the list.
+    if (!pending.empty())
+        pending.pop_back();
+    std::vector<std::string> names;
+    for (size_t at = 0; at < pending.size(); at = pending.find('\0', at) + 1)
+        names.push_back(pending.c_str() + at);
+    ASSERT_LE(4u, names.size()) << pending;
+    const std::string copy = names[names.size() - 4], folder = names[names.size() - 2];
+    EXPECT_EQ("\\??\\" + temp_folder() + "vlx", folder.substr(0, folder.rfind('\\') + 4));
+    EXPECT_EQ(folder + "\\", copy.substr(0, folder.size() + 1)) << copy;
+    EXPECT_EQ("", names[names.size() - 3] + names[names.size() - 1]);
     expect_links_gone();
     EXPECT_FALSE(read_value(HKEY_CURRENT_USER, kSettingsKey, "Path").present);
     EXPECT_EQ(1u, read_value(HKEY_CURRENT_USER, kSettingsKey, "nolmaccess").bytes[0]);
@@ -474,9 +543,62 @@ TEST_F(Uninstall, UninstallerThatCannotCopyItselfLeavesOnlyItsOwnFileAndSaysSo)
     EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").present);
 }
 
-// Started from the install folder, the uninstaller hands over to its copy
-// in the temp folder: DLLs planted under system libraries' names in either
-// folder, looked up there first as on Windows, are loaded by neither.
+// Another program of the user renames a program of its own over the
+// uninstaller's copy, again and again, from the moment the copy's name
+// appears until the removal has ended. Its program never runs: the copy is
+// held from its check until it starts, or, swapped before the check, is
+// not started, and the removal runs in place.
+TEST_F(Uninstall, CopySwappedByAnotherProgramIsNeverStarted)
+{
+    ReadOnlyKey uninstall(HKEY_LOCAL_MACHINE, kUninstall);
+    ASSERT_EQ(0, uninstall.status());
+    install();
+    ASSERT_FALSE(HasFailure());
+    const std::string temp = temp_folder();
+    const std::set<std::string> before = names_in(temp);
+    const std::string impostor = windows_directory() + "\\system32\\hostname.exe";
+    const std::string swap = "C:\\swap.tmp";
+    std::atomic<bool> stop(false);
+    int swapped = 0;
+    std::thread racer([&] {
+        CopyFileA(impostor.c_str(), swap.c_str(), FALSE);
+        while (!stop)
+            for (const std::string& name : names_in(temp)) {
+                std::string path = temp + name;
+                if (before.count(name) != 0)
+                    continue;
+                // The copy, or the copy inside its own folder.
+                if (name.compare(0, 3, "vlx") == 0) {
+                    std::set<std::string> inside = names_in(path);
+                    if (inside.empty())
+                        continue;
+                    path += "\\" + *inside.begin();
+                }
+                if (MoveFileExA(swap.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+                    ++swapped;
+                    CopyFileA(impostor.c_str(), swap.c_str(), FALSE);
+                }
+            }
+    });
+    Outcome removal = run_uninstaller(in_folder("vcluins1.exe"), IDYES, 2);
+    stop = true;
+    racer.join();
+    // Started instead of the copy, the other program would have ended the
+    // run after the question, with everything still installed.
+    ASSERT_EQ(2u, removal.notices.size()) << swapped << " swaps";
+    EXPECT_EQ(0, removal.exitCode);
+    if (removal.notices[0].processId == removal.notices[1].processId)
+        EXPECT_EQ("vcluins1.exe\n", listing(kFolder)) << removal.notices[1].text;
+    else
+        EXPECT_TRUE(robot::wait_until([] { return !folder_exists(kFolder); }, 5000))
+            << listing(kFolder);
+    DeleteFileA(swap.c_str());
+}
+
+// Started from the install folder, the uninstaller hands over to its copy,
+// which starts in the temp folder: DLLs planted under system libraries'
+// names beside the uninstaller or in the temp folder, looked up there first
+// as on Windows, are loaded by neither.
 TEST_F(Uninstall, PlantedLibrariesBesideItOrItsCopyAreNotLoaded)
 {
     ReadOnlyKey uninstall(HKEY_LOCAL_MACHINE, kUninstall);

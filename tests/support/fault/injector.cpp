@@ -165,6 +165,7 @@ struct Config {
 
 HMODULE g_self;
 DWORD g_imageBase, g_textStart, g_textEnd;
+DWORD g_user32Start, g_user32End;
 LPTOP_LEVEL_EXCEPTION_FILTER g_programFilter;
 CRITICAL_SECTION g_lock;
 
@@ -312,13 +313,13 @@ bool jumps_to(DWORD function, DWORD other)
 // that can have led to `inner`, the address found below it. Checked
 // against the code map, since the stack also holds stale return addresses
 // of calls that have ended.
-bool is_return_address(DWORD value, DWORD inner)
+bool is_return_address(DWORD value, DWORD inner, bool throughUser32)
 {
     if (!in_text(value) || value < g_textStart + 7)
         return false;
     const BYTE* end = (const BYTE*)value;
     if (end[-6] == 0xFF && end[-5] == 0x15) // call [import slot]
-        return g_functionCount == 0 || calls_back(*(void***)(end - 4));
+        return g_functionCount == 0 || (throughUser32 && calls_back(*(void***)(end - 4)));
     if (end[-5] == 0xE8) {
         DWORD target = value + *(const INT32*)(end - 4);
         if (!in_text(target))
@@ -327,7 +328,7 @@ bool is_return_address(DWORD value, DWORD inner)
             return true;
         const BYTE* code = (const BYTE*)target;
         if (code[0] == 0xFF && code[1] == 0x25) // an import's jump thunk
-            return calls_back(*(void***)(code + 2));
+            return throughUser32 && calls_back(*(void***)(code + 2));
         DWORD callee = function_of(target), innerFunction = function_of(inner);
         return callee == innerFunction || jumps_to(callee, innerFunction);
     }
@@ -350,9 +351,18 @@ int capture_chain(void* returnAddress, void* frame, DWORD* chain)
     int depth = 1;
     const DWORD* top = (const DWORD*)((NT_TIB*)NtCurrentTeb())->StackBase;
     const DWORD* at = (const DWORD*)frame + 2;
-    for (int scanned = 0; at < top && scanned < 0x4000 && depth < kDepth; ++at, ++scanned)
-        if (is_return_address(*at, chain[depth - 1]))
+    // A call into user32 is waiting for a window procedure of the program
+    // only when user32's own frames lie in between; without them it is
+    // a stale return address of a call that has ended.
+    bool throughUser32 = false;
+    for (int scanned = 0; at < top && scanned < 0x4000 && depth < kDepth; ++at, ++scanned) {
+        if (*at >= g_user32Start && *at < g_user32End)
+            throughUser32 = true;
+        if (is_return_address(*at, chain[depth - 1], throughUser32)) {
             chain[depth++] = *at;
+            throughUser32 = false;
+        }
+    }
     for (int i = 0; i < depth; ++i)
         chain[i] -= g_imageBase;
     return depth;
@@ -694,6 +704,13 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
         read_code_map();
         HMODULE image = GetModuleHandleA(NULL);
         find_code(image);
+        if (HMODULE user32 = GetModuleHandleA("user32.dll")) {
+            BYTE* base = (BYTE*)user32;
+            IMAGE_NT_HEADERS* headers =
+                (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
+            g_user32Start = (DWORD)base;
+            g_user32End = g_user32Start + headers->OptionalHeader.SizeOfImage;
+        }
         patch_imports(image);
         // A crash before the program sets its own filter ends the same way.
         SetUnhandledExceptionFilter(crash_guard);

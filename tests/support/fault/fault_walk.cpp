@@ -304,6 +304,15 @@ struct Run {
     std::vector<Site> sites;   // record mode
 };
 
+// A folder the walk may compare and remove: a product folder on a drive,
+// never a drive root or a system folder.
+bool is_install_folder(const std::string& folder)
+{
+    const std::string name = "\\Veltranox";
+    return folder.size() > 3 + name.size() && folder[1] == ':' && folder[2] == '\\' &&
+           folder.compare(folder.size() - name.size(), name.size(), name) == 0;
+}
+
 DWORD active_processes(HANDLE job)
 {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
@@ -344,7 +353,14 @@ Run run_program(const std::string& program, bool setup, const std::string& mode,
     run.exitCode = record.exitCode;
     run.notices = record.notices;
     run.licenceShowings = record.licenceShowings;
-    run.folder = record.locations.empty() ? kInstallFolder : record.locations.back().folderAnswered;
+    // The folder the location dialog was answered with, else the one it
+    // showed (a field the program could not fill is read back empty).
+    run.folder = kInstallFolder;
+    if (!record.locations.empty())
+        for (const std::string& folder :
+             {record.locations.back().folder, record.locations.back().folderAnswered})
+            if (is_install_folder(folder))
+                run.folder = folder;
     // What the setup program started is all that is left in the job.
     run.launched = setup && run.finished && active_processes(job) != 0;
     TerminateJobObject(job, 1);
@@ -598,15 +614,25 @@ void check_main_program_kept(const Scenario& scenario, const Run& run, Verdict* 
                             std::string(run.finished ? " without a notice" : ""));
 }
 
+std::string lower(std::string text)
+{
+    CharLowerBuffA(&text[0], (DWORD)text.size());
+    return text;
+}
+
 // What is left and the run's last message does not name.
 std::vector<std::string> untold(const Differences& d, const Run& run)
 {
     std::string said = run.notices.empty() ? "" : run.notices.back().text;
     std::vector<std::string> left;
     for (const auto* items : {&d.extra, &d.changed})
-        for (const std::string& item : *items)
-            if (!is_file(item) || said.find(item.substr(5)) == std::string::npos)
+        for (const std::string& item : *items) {
+            // "file <path>", or "reg <root>\<key> <value>" named by its key.
+            std::string named = is_file(item) ? item.substr(5)
+                                              : item.substr(9, item.rfind(' ') - 9);
+            if (lower(said).find(lower(named)) == std::string::npos)
                 left.push_back(item);
+        }
     return left;
 }
 

@@ -706,9 +706,12 @@ struct Options {
 // files and registry values or start a process: in the first installation
 // each failed at its first call; over a previous installation each file
 // writer ended at (the main program must survive); in the uninstall each
-// failed and ended at. The full walk adds the last calls, the ends in the
-// first installation, the failures over a previous one, and every other
-// function (reads, lookups, windows, the shell, COM).
+// file and process site failed and ended at. The full walk adds the last
+// calls, the ends in the first installation, the failures over a previous
+// one, every other function (reads, lookups, windows, the shell, COM) and
+// the uninstaller's registry sites, where an end after the files are gone
+// still leaves the App Paths entry and "Path" with no uninstaller to run
+// again.
 bool in_subset(const Scenario& scenario, const Site& site, const std::string& mode, bool last)
 {
     static const std::set<std::string> files = {
@@ -720,7 +723,7 @@ bool in_subset(const Scenario& scenario, const Site& site, const std::string& mo
     if (last || !(file || value))
         return false;
     if (!scenario.setup)
-        return true;
+        return file;
     if (scenario.previous)
         return mode == "kill" && file;
     return mode == "fail";

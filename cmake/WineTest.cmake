@@ -5,7 +5,7 @@
 #                 [LIBS <libs...>] [RESOURCES <rc files...>]
 #                 [DRIVES <x:type>...] [ENV <NAME=VALUE>...]
 #                 [DEPENDS <targets...>] [SIBLINGS <files...>]
-#                 [PRE_RUN <windows command lines...>]
+#                 [PRE_RUN <windows command lines...>] [LOCKS <names...>]
 #                 [LANG <locale>] [TIMEOUT <seconds>])
 #     Builds <name>.exe (console, static runtime) from SOURCES with the
 #     common test main, linked with LIBS, setupcore, uirobot, winebench and
@@ -22,10 +22,15 @@
 #     LANG: Wine runs with this locale, which gives the ANSI code page
 #       (ja_JP.UTF-8: 932, zh_TW.UTF-8: 950).
 #     TIMEOUT: the test is killed after this many seconds (default 120).
+#     LOCKS: resources of the whole machine that the test needs alone
+#       (http_port_80: port 80 of the loopback). Tests of one ctest run
+#       that share one never run at once (RESOURCE_LOCK), and a run waits
+#       for other runs, of any build tree, through a lock file in /tmp
+#       (wine-run.sh --lock); the wait does not count against TIMEOUT.
 #
 #   add_wine_run(NAME <name> EXE <target> [ARGS <args...>] [DRIVES ...]
-#                [ENV ...] [DEPENDS ...] [SIBLINGS ...] [PRE_RUN ...] [LANG <locale>]
-#                [TIMEOUT <s>])
+#                [ENV ...] [DEPENDS ...] [SIBLINGS ...] [PRE_RUN ...] [LOCKS ...]
+#                [LANG <locale>] [TIMEOUT <s>])
 #     Registers a ctest that runs an existing Windows executable target the
 #     same way (for instance robot-driver.exe walking the setup program);
 #     the ctest passes when it exits with 0.
@@ -58,7 +63,8 @@ set_tests_properties(wine_template PROPERTIES FIXTURES_SETUP wine_prefix
                      TIMEOUT 600 LABELS wine)
 
 function(_wine_test_register name exe)
-  cmake_parse_arguments(W "" "TIMEOUT;LANG" "ARGS;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS" ${ARGN})
+  cmake_parse_arguments(W "" "TIMEOUT;LANG" "ARGS;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS;LOCKS"
+                        ${ARGN})
   if(NOT W_TIMEOUT)
     set(W_TIMEOUT 120)
   endif()
@@ -79,6 +85,9 @@ function(_wine_test_register name exe)
   foreach(f ${W_SIBLINGS})
     list(APPEND runner_args "--sibling=${f}")
   endforeach()
+  foreach(l ${W_LOCKS})
+    list(APPEND runner_args "--lock=${l}")
+  endforeach()
   foreach(t ${W_DEPENDS})
     # Executables go next to the test; anything else is only built first.
     list(APPEND runner_args
@@ -87,13 +96,18 @@ function(_wine_test_register name exe)
   add_test(NAME ${name}
            COMMAND bash ${WINE_TEST_SUPPORT}/wine-run.sh ${runner_args} -- ${exe} ${W_ARGS})
   math(EXPR ctest_timeout "${W_TIMEOUT} + 60")
+  if(W_LOCKS)
+    # Room for the wait on another run (wine-run.sh's LOCK_WAIT).
+    math(EXPR ctest_timeout "${ctest_timeout} + 900")
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${W_LOCKS}")
+  endif()
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix
                        TIMEOUT ${ctest_timeout} LABELS wine)
 endfunction()
 
 function(add_wine_test)
   cmake_parse_arguments(WT "" "NAME;TIMEOUT;LANG"
-                        "SOURCES;LIBS;RESOURCES;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS" ${ARGN})
+                        "SOURCES;LIBS;RESOURCES;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS;LOCKS" ${ARGN})
   if(NOT WT_NAME OR NOT WT_SOURCES)
     message(FATAL_ERROR "add_wine_test needs NAME and SOURCES")
   endif()
@@ -113,12 +127,12 @@ function(add_wine_test)
   endif()
   _wine_test_register(${WT_NAME} $<TARGET_FILE:${WT_NAME}> ${extra}
     DRIVES ${WT_DRIVES} ENV ${WT_ENV} DEPENDS ${WT_DEPENDS} PRE_RUN ${WT_PRE_RUN}
-    SIBLINGS ${WT_SIBLINGS})
+    SIBLINGS ${WT_SIBLINGS} LOCKS ${WT_LOCKS})
 endfunction()
 
 function(add_wine_run)
-  cmake_parse_arguments(WR "" "NAME;EXE;TIMEOUT;LANG" "ARGS;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS"
-                        ${ARGN})
+  cmake_parse_arguments(WR "" "NAME;EXE;TIMEOUT;LANG"
+                        "ARGS;DRIVES;ENV;DEPENDS;PRE_RUN;SIBLINGS;LOCKS" ${ARGN})
   if(NOT WR_NAME OR NOT WR_EXE)
     message(FATAL_ERROR "add_wine_run needs NAME and EXE")
   endif()
@@ -131,7 +145,7 @@ function(add_wine_run)
   endif()
   _wine_test_register(${WR_NAME} $<TARGET_FILE:${WR_EXE}> ${extra} ARGS ${WR_ARGS}
     DRIVES ${WR_DRIVES} ENV ${WR_ENV} DEPENDS ${WR_DEPENDS} PRE_RUN ${WR_PRE_RUN}
-    SIBLINGS ${WR_SIBLINGS})
+    SIBLINGS ${WR_SIBLINGS} LOCKS ${WR_LOCKS})
 endfunction()
 
 function(add_wine_helper)

@@ -9,6 +9,13 @@ PACKAGES=(
   imagemagick mscompress libmspack-dev liblnk-utils zlib1g-dev
   clang libclang-rt-14-dev nsis python3 locales
   osslsigncode openssl
+  # Metric-compatible with Arial, Times New Roman and Courier New, as most
+  # desktop machines have them: Wine draws those faces with them, and the
+  # screens in docs/screens are made with them.
+  fonts-liberation
+  # The report server's tests run it under gunicorn and render its summary
+  # headless in chromium.
+  python3-gunicorn chromium
 )
 
 missing=()

@@ -58,7 +58,9 @@ mkdir -p "$shots" "$screens"
 Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$log_dir/xvfb.display" \
   2>"$log_dir/xvfb.log" &
 xvfb_pid=$!
-for _ in $(seq 500); do
+# Up to a minute: a bound for a hang, not for a busy machine.
+deadline=$((SECONDS + 60))
+while [ $SECONDS -lt $deadline ]; do
   grep -q . "$log_dir/xvfb.display" 2>/dev/null && break
   kill -0 "$xvfb_pid" 2>/dev/null || break
   sleep 0.01

@@ -16,6 +16,7 @@
 #include "setup/names.h"
 #include "setup/notice.h"
 #include "setup/path.h"
+#include "setup/private_temp.h"
 #include "setup/state.h"
 #include "setup/system_library.h"
 #include "ui/backdrop.h"
@@ -72,14 +73,59 @@ void set_install_drive()
         g_setup.installDrive[0] = g_setup.installFolder[0];
 }
 
+// While it is alive, an elevated setup program keeps its temporary file in
+// a folder of its own under the temp folder, one that only administrators
+// and the system can write: the temp folder is the user's, and any program
+// the user runs unelevated can write there too. Unelevated, and where that
+// folder cannot be made, the temp folder serves as it is.
+class PrivateTempFolder {
+public:
+    PrivateTempFolder() : made_(false)
+    {
+        if (!process_is_elevated() || !create_private_folder(g_setup.tempFolder, folder_))
+            return;
+        strcpy(userTemp_, g_setup.tempFolder);
+        strcpy(g_setup.tempFolder, folder_);
+        made_ = true;
+    }
+    ~PrivateTempFolder()
+    {
+        if (!made_)
+            return;
+        remove_private_folder(folder_);
+        strcpy(g_setup.tempFolder, userTemp_);
+    }
+
+private:
+    PrivateTempFolder(const PrivateTempFolder&);
+    PrivateTempFolder& operator=(const PrivateTempFolder&);
+
+    bool made_;
+    PathBuffer folder_;
+    PathBuffer userTemp_;
+};
+
 void register_program()
 {
     app_paths_registration();
     // The uninstall entry names the Windows directory; when it could not be
     // written the uninstaller goes to the install folder instead.
-    const char* uninstallerFolder =
-        uninstall_registration() ? g_setup.windowsDirectory : g_setup.installFolder;
-    install_entry(kPayloadCatalogue[kUninstallerEntry], uninstallerFolder);
+    const PayloadEntry& uninstaller = kPayloadCatalogue[kUninstallerEntry];
+    if (!uninstall_registration()) {
+        install_entry(uninstaller, g_setup.installFolder);
+        return;
+    }
+    // A copy that an earlier run had to leave in the install folder would
+    // stay beside the one the entry now names. (Without a Windows
+    // directory both are the same file, the bare name in the install
+    // folder.)
+    if (install_entry(uninstaller, g_setup.windowsDirectory) && g_setup.windowsDirectory[0] != '\0' &&
+        lstrcmpiA(g_setup.windowsDirectory, g_setup.installFolder) != 0) {
+        PathBuffer stale;
+        path_join(g_setup.installFolder, UNINSTALLER_NAME, stale);
+        SetFileAttributesA(stale, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(stale);
+    }
 }
 
 void launch_program()
@@ -140,6 +186,7 @@ int run_setup(HINSTANCE instance)
     // Installing.
     HWND progressNotice = NULL;
     progressNotice = create_progress_notice(g_setup.backdropWindow);
+    PrivateTempFolder temp; // until the run ends, whichever way
     switch (main_program_replacement()) {
     case kMainProgramInUse:
         error_notice("Unable to overwrite existing veltranox.exe file; installation aborted.  "

@@ -26,10 +26,10 @@ namespace {
 const char kInstallFolder[] = "C:\\Program Files (x86)\\Veltranox";
 const char kMainWindowClass[] = "Veltranox2003Main";
 const char kLinkName[] = "\\Veltranox 2003.lnk";
-// The sleeps the setup program makes on a first installation: the retried
-// delete of the missing Veltranox.exe (10 x 50 ms) and the 100 ms before
-// "image.tmp" is opened. The deletions of "data.tmp" succeed at once.
-const double kSpecifiedSleepsMs = 10 * 50 + 100;
+// The sleeps the setup program makes on a first installation: the 100 ms
+// before "image.tmp" is opened. The image replaces the main program in one
+// move, and the deletions of "data.tmp" succeed at once.
+const double kSpecifiedSleepsMs = 100;
 
 std::string folder_of(int csidl)
 {

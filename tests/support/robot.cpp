@@ -492,13 +492,20 @@ void Robot::handle_box(HWND box)
 
 void Robot::apply_rules(HWND dialog)
 {
-    if (!IsWindowEnabled(dialog))
-        return; // a box or the folder browser is in front of it
+    bool enabled = IsWindowEnabled(dialog) != FALSE;
     DWORD now = GetTickCount();
     std::vector<std::pair<size_t, Rule>> due;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (rules_.empty())
+        auto actedOn = std::find(dialogsActedOn_.begin(), dialogsActedOn_.end(), dialog);
+        if (!enabled) {
+            // A box or the folder browser is in front of it: whatever was
+            // sent to it has arrived.
+            if (actedOn != dialogsActedOn_.end())
+                dialogsActedOn_.erase(actedOn);
+            return;
+        }
+        if (rules_.empty() || actedOn != dialogsActedOn_.end())
             return;
         DWORD firstSeen = now;
         auto seen = std::find_if(dialogsSeen_.begin(), dialogsSeen_.end(),
@@ -554,6 +561,8 @@ void Robot::apply_rules(HWND dialog)
             rulesApplied_.emplace_back(dialog, entry.first);
             ++ruleFired_[entry.first];
             actions_.push_back(what + " in dialog " + describe(rule));
+            if (rule.action != Action::SetText)
+                dialogsActedOn_.push_back(dialog);
         }
         if (rule.action != Action::SetText)
             break; // the dialog is on its way out
@@ -583,6 +592,9 @@ void Robot::scan()
                                            return !IsWindow(e.first);
                                        }),
                         rulesApplied_.end());
+    dialogsActedOn_.erase(std::remove_if(dialogsActedOn_.begin(), dialogsActedOn_.end(),
+                                         [](HWND w) { return !IsWindow(w); }),
+                          dialogsActedOn_.end());
 }
 
 DWORD WINAPI Robot::thread_main(void* self)

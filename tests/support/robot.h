@@ -44,7 +44,11 @@ enum class Action { Press, Enter, Escape, SetText };
 // has every control in hasControls, none in lacksControls, and (when not
 // empty) its caption equals caption. Rules are tried in the order they were
 // added; each fires at most once per dialog window, and `times` (-1: no
-// limit) bounds how often it fires in all.
+// limit) bounds how often it fires in all. After a press, Enter or Escape,
+// further rules wait until the dialog has been seen disabled (a box or a
+// dialog in front of it): on a loaded machine the dialog may take longer
+// than a poll to act on the first, and would otherwise meet the second
+// too.
 struct Rule {
     std::vector<int> hasControls;
     std::vector<int> lacksControls;
@@ -130,6 +134,10 @@ private:
     std::vector<HWND> boxesSeen_;
     std::vector<std::pair<HWND, DWORD>> dialogsSeen_;     // first seen (tick)
     std::vector<std::pair<HWND, size_t>> rulesApplied_;   // (dialog, rule)
+    // Dialogs pressed, or sent Enter or Escape, that have not been seen
+    // disabled since: the posted input may still be on its way, and no
+    // further rule acts on them meanwhile.
+    std::vector<HWND> dialogsActedOn_;
     HANDLE thread_ = nullptr;
     HANDLE stopEvent_ = nullptr;
     DWORD pollMs_ = 15;

@@ -24,6 +24,11 @@
 #   --pre CMDLINE      a Windows command line run (wine CMDLINE, from C:\tests)
 #                      before EXE, e.g. "reg add HKCU\\Software\\X /f";
 #                      the run fails when it fails
+#   --lock NAME        a resource of the whole machine that the run needs
+#                      alone (http_port_80: port 80 of the loopback): the
+#                      run first takes the lock file /tmp/veltranox-test-NAME.lock,
+#                      waiting up to LOCK_WAIT seconds (default 900) while
+#                      another run, of any build tree, holds it
 #   (each option also takes the --option=VALUE form; empty arguments are
 #   skipped, which lets cmake generator expressions drop an option)
 #
@@ -38,7 +43,7 @@
 set -uo pipefail
 
 template="" work="" timeout=120 lang=""
-drives=() envs=() siblings=() pres=()
+drives=() envs=() siblings=() pres=() locks=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --template) template=$2; shift 2 ;;
@@ -49,11 +54,13 @@ while [ $# -gt 0 ]; do
     --sibling) siblings+=("$2"); shift 2 ;;
     --pre) pres+=("$2"); shift 2 ;;
     --lang) lang=$2; shift 2 ;;
+    --lock) locks+=("$2"); shift 2 ;;
     --drive=*) drives+=("${1#*=}"); shift ;;
     --env=*) envs+=("${1#*=}"); shift ;;
     --sibling=*) siblings+=("${1#*=}"); shift ;;
     --pre=*) pres+=("${1#*=}"); shift ;;
     --lang=*) lang=${1#*=}; shift ;;
+    --lock=*) locks+=("${1#*=}"); shift ;;
     "") shift ;;
     --) shift; break ;;
     *) echo "wine-run: unknown option $1" >&2; exit 2 ;;
@@ -66,6 +73,21 @@ exe=$1; shift
 [ -f "$exe" ] || { echo "wine-run: no program $exe" >&2; exit 2; }
 
 ms() { date +%s%N | cut -c1-13; }
+
+# Machine-wide resources: two test runs (in two build trees, say) wait for
+# each other here instead of colliding. The lock goes with this script's
+# file descriptor, and with the processes of the run that inherit it.
+for l in ${locks[@]+"${locks[@]}"}; do
+  case "$l" in *[!A-Za-z0-9_-]*|"") echo "wine-run: bad lock name $l" >&2; exit 2 ;; esac
+  lock_file=/tmp/veltranox-test-$l.lock
+  exec {lock_fd}>>"$lock_file" || { echo "wine-run: cannot open $lock_file" >&2; exit 2; }
+  chmod a+rw "$lock_file" 2>/dev/null # another user's runs wait on it too
+  if ! flock -n "$lock_fd"; then
+    echo "wine-run: waiting for $l (held by another test run)" >&2
+    flock -w "${LOCK_WAIT:-900}" "$lock_fd" ||
+      { echo "wine-run: $l still held after ${LOCK_WAIT:-900} s" >&2; exit 2; }
+  fi
+done
 t0=$(ms)
 
 # A fresh prefix: the large PE images of system32/syswow64 (read only, in
@@ -140,7 +162,9 @@ if [ -z "${DISPLAY:-}" ] || [ "${WINE_TEST_XVFB:-}" = 1 ]; then
   Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp \
     >"$work/xvfb.display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
-  for _ in $(seq 500); do
+  # Up to a minute: a bound for a hang, not for a busy machine.
+  deadline=$((SECONDS + 60))
+  while [ $SECONDS -lt $deadline ]; do
     grep -q . "$work/xvfb.display" 2>/dev/null && break
     kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.01

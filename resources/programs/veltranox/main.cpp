@@ -100,6 +100,36 @@ bool open_script(const char* path)
     return ok;
 }
 
+// Writes bytes to a new file beside path and moves it over path, so that a
+// write that fails (a full disk) leaves the previous version as it was.
+bool replace_file(const char* path, const char* bytes, DWORD count)
+{
+    char folder[MAX_PATH], temporary[MAX_PATH];
+    lstrcpynA(folder, path, MAX_PATH);
+    folder[path_file_name(folder) - folder] = '\0';
+    if (GetTempFileNameA(folder[0] != '\0' ? folder : ".", "vsc", 0, temporary) == 0)
+        return false;
+    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, NULL, TRUNCATE_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    bool ok = false;
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        ok = WriteFile(file, bytes, count, &written, NULL) && written == count &&
+             FlushFileBuffers(file);
+        ok = CloseHandle(file) && ok;
+    }
+    if (ok && !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
+        // Windows 95, 98 and Me have no MoveFileExA: there the old version
+        // goes first.
+        ok = GetLastError() == ERROR_CALL_NOT_IMPLEMENTED &&
+             (DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND) &&
+             MoveFileA(temporary, path);
+    }
+    if (!ok)
+        DeleteFileA(temporary);
+    return ok;
+}
+
 bool save_script(const char* path)
 {
     int length = GetWindowTextLengthA(g_editor);
@@ -107,14 +137,7 @@ bool save_script(const char* path)
     if (text == NULL)
         return false;
     length = GetWindowTextA(g_editor, text, length + 1);
-    bool ok = false;
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        ok = WriteFile(file, text, length, &written, NULL) && written == (DWORD)length;
-        CloseHandle(file);
-    }
+    bool ok = replace_file(path, text, (DWORD)length);
     HeapFree(GetProcessHeap(), 0, text);
     if (ok) {
         lstrcpynA(g_documentPath, path, MAX_PATH);

@@ -1,15 +1,19 @@
 #!/usr/bin/env python3
-"""The crash report server on a free loopback port: what it keeps, what it
-refuses, what the summary shows, and many uploads at once."""
+"""The crash report server on a free loopback port, embedded and under
+gunicorn: what it keeps, what it refuses, what it only counts, what the
+summary shows (also as Chromium renders it), and many uploads at once."""
 import base64
 import concurrent.futures
+import html
 import http.client
 import io
+import json
 import os
 import re
 import shutil
 import socket
 import sqlite3
+import subprocess
 import sys
 import tempfile
 import threading
@@ -18,9 +22,15 @@ import unittest
 import unittest.mock
 import wsgiref.util
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..",
-                                "server"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+SERVER = os.path.join(HERE, "..", "..", "..", "server")
+sys.path.insert(0, SERVER)
+sys.path.insert(0, HERE)
+import screenshot  # noqa: E402
 import vreport  # noqa: E402
+
+# Debian's gunicorn runs under Debian's Python, whichever python3 runs this.
+GUNICORN = ["/usr/bin/python3", "-m", "gunicorn"]
 
 PASSWORD = "summary-test-password"
 FORM = "application/x-www-form-urlencoded"
@@ -32,27 +42,70 @@ def report(name="EXCEPTION_ACCESS_VIOLATION", address="00000ABC", build="043"):
             build + "%0A%0D").replace(" ", "+").encode("ascii")
 
 
+def day(n, hour=12):
+    """Unix time of n days after SummaryTest's today, at the hour given."""
+    return screenshot.NOW + n * 86400 + (hour - 16) * 3600
+
+
 class ServerTest(unittest.TestCase):
     password = PASSWORD
+    settings = {}       # make_app's limits
+    gunicorn = False    # run under gunicorn instead of the embedded server
+    start = None        # the server's time, when not the real one
 
     def setUp(self):
         self.folder = tempfile.mkdtemp(prefix="vreport-test-")
+        self.addCleanup(shutil.rmtree, self.folder)
         self.db = os.path.join(self.folder, "reports.sqlite3")
-        self.server = vreport.make_server("127.0.0.1", 0, vreport.make_app(self.db, self.password),
-                                          quiet=True, timeout=1.0)
+        self.now = self.start
+        if self.gunicorn:
+            self.start_gunicorn()
+            return
+        clock = lambda: self.now if self.now is not None else time.time()  # noqa: E731
+        self.server = vreport.make_server(
+            "127.0.0.1", 0, vreport.make_app(self.db, self.password, clock=clock,
+                                             **self.settings), quiet=True, timeout=1.0)
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()
+        self.addCleanup(self.thread.join, 10)
+        self.addCleanup(self.server.server_close)
+        self.addCleanup(self.server.shutdown)
 
-    def tearDown(self):
-        self.server.shutdown()
-        self.server.server_close()
-        self.thread.join(10)
-        shutil.rmtree(self.folder)
+    def start_gunicorn(self, workers=4):
+        """Debian's gunicorn with several worker processes on a free port,
+        configured from the environment as in production."""
+        environment = dict(os.environ, VREPORT_DB=self.db, VREPORT_PASSWORD=self.password)
+        names = {"limit": "VREPORT_LIMIT", "window": "VREPORT_WINDOW",
+                 "malformed_kept": "VREPORT_MALFORMED_KEPT",
+                 "trusted_proxies": "VREPORT_TRUSTED_PROXIES"}
+        for key, value in self.settings.items():
+            environment[names[key]] = ",".join(value) if key == "trusted_proxies" else str(value)
+        log_path = os.path.join(self.folder, "gunicorn.log")
+        with open(log_path, "wb") as log:
+            process = subprocess.Popen(
+                GUNICORN + ["--chdir", SERVER, "--workers", str(workers), "--bind", "127.0.0.1:0",
+                            "--timeout", "60", "vreport:application"],
+                env=environment, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        self.addCleanup(process.wait, 60)
+        self.addCleanup(process.terminate)
+        deadline = time.monotonic() + 60
+        while True:
+            with open(log_path, "rb") as log:
+                listening = re.search(rb"Listening at: http://127\.0\.0\.1:(\d+)", log.read())
+            if listening:
+                self.port = int(listening.group(1))
+                return
+            if process.poll() is not None or time.monotonic() > deadline:
+                with open(log_path, "rb") as log:
+                    self.fail("gunicorn did not start: %s" % log.read().decode(errors="replace"))
+            time.sleep(0.05)
 
-    def request(self, method, path, body=None, headers=None):
-        """(status, headers, body) of one request."""
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+    def request(self, method, path, body=None, headers=None, source=None):
+        """(status, headers, body) of one request, from the source address
+        given (one of the loopback's 127.0.0.0/8)."""
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30,
+                                                source_address=(source, 0) if source else None)
         try:
             connection.request(method, path, body, headers or {})
             response = connection.getresponse()
@@ -60,9 +113,9 @@ class ServerTest(unittest.TestCase):
         finally:
             connection.close()
 
-    def post(self, body, content_type=FORM):
-        headers = {"Content-Type": content_type} if content_type else {}
-        status, _, answer = self.request("POST", "/vreport.asp", body, headers)
+    def post(self, body, content_type=FORM, source=None, headers=None):
+        headers = dict(headers or {}, **({"Content-Type": content_type} if content_type else {}))
+        status, _, answer = self.request("POST", "/vreport.asp", body, headers, source)
         return status, answer
 
     def raw(self, data, wait=5.0):
@@ -81,13 +134,24 @@ class ServerTest(unittest.TestCase):
                 pass
         return answer
 
+    def refuses_lengths_of_thousands_of_digits(self):
+        head = b"POST /vreport.asp HTTP/1.1\r\nHost: x\r\nContent-Type: " + FORM.encode()
+        for length in [b"0" * 5000 + b"5", b"9" * 5000]:
+            answer = self.raw(head + b"\r\nContent-Length: " + length + b"\r\n\r\nlog=A")
+            self.assertRegex(answer, rb"\AHTTP/1\.[01] 4\d\d ", length[-8:])
+
     def rows(self, columns="malformed, exception, address, build, body"):
         with sqlite3.connect(self.db) as connection:
             return connection.execute("SELECT %s FROM reports ORDER BY id" % columns).fetchall()
 
-    def summary(self, user="anyone", password=PASSWORD):
+    def summary(self, user="anyone", password=PASSWORD, path="/reports"):
         token = base64.b64encode(("%s:%s" % (user, password)).encode()).decode()
-        return self.request("GET", "/reports", headers={"Authorization": "Basic " + token})
+        return self.request("GET", path, headers={"Authorization": "Basic " + token})
+
+    def figures(self, query=""):
+        status, headers, page = self.summary(path="/reports.json" + query)
+        self.assertEqual((200, "application/json"), (status, headers["Content-Type"]), page)
+        return json.loads(page)
 
 
 class UploadTest(ServerTest):
@@ -113,6 +177,9 @@ class UploadTest(ServerTest):
             report(name="EXCEPTION_ACCESS_VIOLATION+"), report(name=""),
             report(name="<script>alert(1)</script>"),
             report(name="%3Cscript%3Ealert(1)%3C/script%3E"),
+            # A stray LF before a line's end: no pattern may take it for the end.
+            report(name="EXCEPTION_ACCESS_VIOLATION%0A"), report(address="00000ABC%0A"),
+            report(build="043%0A"),
             b"log=" + b"A" * 4092,                              # exactly the limit
         ]
         for body in bodies:
@@ -137,6 +204,7 @@ class UploadTest(ServerTest):
         for length in [b"", b"\r\nContent-Length: 1\xb2", b"\r\nContent-Length: -5"]:
             answer = self.raw(head + length + b"\r\n\r\n" + b"log=" + b"A" * 60000)
             self.assertTrue(answer.startswith(b"HTTP/1.0 411"), (length, answer))
+        self.refuses_lengths_of_thousands_of_digits()
         # A length that claims too little: only that much is the report.
         answer = self.raw(head + b"\r\nContent-Length: 10\r\n\r\n" + b"log=" + b"A" * 9000)
         self.assertTrue(answer.endswith(b"\r\n\r\nOK"), answer)
@@ -149,7 +217,6 @@ class UploadTest(ServerTest):
         self.assertEqual([(0, "043"), (1, None), (0, "044")], self.rows("malformed, build"))
         self.assertEqual(b"log=AAAAAA", self.rows("body")[1][0])
 
-
     def test_a_report_that_cannot_be_stored_is_not_acknowledged(self):
         os.remove(self.db)
         os.mkdir(self.db)  # no database can be opened there
@@ -159,36 +226,89 @@ class UploadTest(ServerTest):
 
 
 class SummaryTest(ServerTest):
-    def test_only_the_password_opens_the_summary(self):
-        status, headers, _ = self.request("GET", "/reports")
-        self.assertEqual(401, status)
-        self.assertIn("Basic", headers["WWW-Authenticate"])
-        for password in ["wrong", PASSWORD + "x", PASSWORD[:-1], ""]:
-            self.assertEqual(401, self.summary(password=password)[0], password)
-        for value in ["Bearer " + PASSWORD, "Basic " + PASSWORD, "Basic !!", PASSWORD]:
-            self.assertEqual(401, self.request("GET", "/reports",
-                                               headers={"Authorization": value})[0], value)
-        self.assertEqual((200, 200), (self.summary()[0], self.summary(user="")[0]))
-        self.assertEqual(405, self.request("POST", "/reports", b"")[0])
+    start = day(0)
 
-    def test_groups_newest_first_with_counts_and_everything_escaped(self):
-        for body in [report(), report(), report(address="00000ABD"),
-                     b"log=<b>bold</b>&x=\"'\r\n", report(),
-                     report(name="<UNKNOWN ERROR>", address="DEADBEEF", build="044")]:
+    def test_only_the_password_opens_the_summary(self):
+        for path in ["/reports", "/reports.json"]:
+            status, headers, _ = self.request("GET", path)
+            self.assertEqual(401, status)
+            self.assertIn("Basic", headers["WWW-Authenticate"])
+            for password in ["wrong", PASSWORD + "x", PASSWORD[:-1], ""]:
+                self.assertEqual(401, self.summary(password=password, path=path)[0], password)
+            for value in ["Bearer " + PASSWORD, "Basic " + PASSWORD, "Basic !!", PASSWORD]:
+                self.assertEqual(401, self.request("GET", path,
+                                                   headers={"Authorization": value})[0], value)
+            self.assertEqual((200, 200), (self.summary(path=path)[0],
+                                          self.summary(user="", path=path)[0]))
+            self.assertEqual(405, self.request("POST", path, b"")[0])
+        for query in ["?days=0", "?days=3661", "?days=x", "?days=%FF", "?build=4x", "?build=12"]:
+            self.assertEqual(400, self.summary(path="/reports" + query)[0], query)
+
+    def test_groups_by_their_count_in_the_period_by_build_and_everything_escaped(self):
+        unknown = report(name="<UNKNOWN ERROR>", address="DEADBEEF", build="044")
+        for when, body in [(-40, report(address="000000AA"))] * 5 + [
+                (-10, report()), (-2, report()), (-2, report(address="00000ABD")), (-1, unknown),
+                (0, b"log=<b>bold</b>&x=\"'\r\n"), (0, report()), (0, unknown),
+                (0, report())]:  # the same body again from the same client: counted
+            self.now = day(when, hour=10 if when else 15)
             self.assertEqual((200, b"OK"), self.post(body))
+        self.assertEqual(8, len(self.rows()))
+
         status, headers, page = self.summary()
         self.assertEqual(200, status)
         self.assertTrue(headers["Content-Type"].startswith("text/html"))
         page = page.decode("utf-8")
         groups = re.findall(r"<tr><td>([^<]*)</td><td>([^<]*)</td><td>([^<]*)</td>"
-                            r"<td>(\d+)</td><td>[^<]*</td><td>[^<]*</td></tr>", page)
-        self.assertEqual([("&lt;UNKNOWN ERROR&gt;", "DEADBEEF", "044", "1"),
-                          ("EXCEPTION_ACCESS_VIOLATION", "00000ABC", "043", "3"),
-                          ("EXCEPTION_ACCESS_VIOLATION", "00000ABD", "043", "1")], groups)
+                            r"<td>(\d+)</td><td[^>]*>([^<]*)</td>", page)
+        self.assertEqual([("EXCEPTION_ACCESS_VIOLATION", "00000ABC", "043", "4", "57.1%"),
+                          ("&lt;UNKNOWN ERROR&gt;", "DEADBEEF", "044", "2", "28.6%"),
+                          ("EXCEPTION_ACCESS_VIOLATION", "00000ABD", "043", "1", "14.3%")], groups)
+        self.assertIn("<svg class=\"chart\"", page)
         self.assertIn("Malformed reports: 1", page)
         self.assertIn("log=&lt;b&gt;bold&lt;/b&gt;&amp;x=&quot;&#x27;\\x0d\\x0a", page)
         self.assertNotIn("<b>", page)
         self.assertNotIn("<UNKNOWN", page)
+
+        figures = self.figures()
+        self.assertEqual((30, "2026-11-01", "2026-11-30", 7),
+                         (len(figures["days"]), figures["days"][0], figures["days"][-1],
+                          figures["reports"]))
+        top = figures["groups"][0]
+        self.assertEqual({"exception": "EXCEPTION_ACCESS_VIOLATION", "address": "00000ABC",
+                          "build": "043", "reports": 4, "share": 4 / 7,
+                          "first": "2026-11-20T10:00:00Z", "last": "2026-11-30T15:00:00Z",
+                          "daily": [0] * 19 + [1] + [0] * 7 + [1, 0, 2]}, top)
+        self.assertEqual([0] * 19 + [1] + [0] * 7 + [2, 1, 3], figures["daily"])
+        self.assertEqual([("044", 2, 1, [0] * 28 + [1, 1]),
+                          ("043", 5, 2, [0] * 19 + [1] + [0] * 7 + [2, 0, 2])],
+                         [(b["build"], b["reports"], b["groups"], b["daily"])
+                          for b in figures["builds"]])
+        # A longer period takes in the old group; one build is one build's.
+        self.assertEqual([("000000AA", 5), ("00000ABC", 4)],
+                         [(g["address"], g["reports"]) for g in self.figures("?days=60")
+                          ["groups"][:2]])
+        one = self.figures("?build=044")
+        self.assertEqual((["DEADBEEF"], ["044"], 2),
+                         ([g["address"] for g in one["groups"]],
+                          [b["build"] for b in one["builds"]], one["reports"]))
+
+    def test_chromium_shows_the_chart_and_the_top_group_first(self):
+        screenshot.seed(self.db)
+        with sqlite3.connect(self.db) as connection:
+            top = connection.execute(
+                "SELECT exception, address, build, COUNT(*) FROM reports WHERE malformed = 0"
+                " AND received >= '2026-11-01' GROUP BY 1, 2, 3 ORDER BY 4 DESC").fetchall()
+        self.assertGreater(top[0][3], top[1][3])
+        page = screenshot.chromium(self.db, "/reports", ["--dump-dom"])
+        self.assertIn("<title>Crash reports</title>", page)
+        chart = re.search(r"<h2>Reports per day</h2>\s*<svg class=\"chart\".*?</svg>", page, re.S)
+        self.assertIsNotNone(chart, page)
+        bars = re.findall(r'<rect [^>]*height="([0-9.]+)"[^>]*><title>', chart.group(0))
+        self.assertGreater(len([h for h in bars if float(h) > 0]), 30)
+        rows = re.findall(r"<tr><td>([^<]*)</td><td>([^<]*)</td><td>([^<]*)</td><td>(\d+)</td>",
+                          page.split("Groups by reports", 1)[1].split("<h2>", 1)[0])
+        self.assertEqual(tuple(html.escape(v) for v in top[0][:3]) + (str(top[0][3]),), rows[0])
+        self.assertEqual(len(top), len(rows))
 
 
 class NoPasswordTest(ServerTest):
@@ -196,7 +316,8 @@ class NoPasswordTest(ServerTest):
 
     def test_without_a_configured_password_the_summary_is_off(self):
         for password in [PASSWORD, "", "None"]:
-            self.assertEqual(403, self.summary(password=password)[0])
+            for path in ["/reports", "/reports.json"]:
+                self.assertEqual(403, self.summary(password=password, path=path)[0])
         self.assertEqual((200, b"OK"), self.post(report()))
 
 
@@ -207,17 +328,36 @@ class WsgiEntryTest(unittest.TestCase):
         password_file = os.path.join(folder, "password")
         with open(password_file, "w") as f:
             f.write(" %s \nsecond line\n" % PASSWORD)
-        environment = {"VREPORT_DB": os.path.join(folder, "reports.sqlite3"),
-                       "VREPORT_PASSWORD_FILE": password_file, "VREPORT_PASSWORD": "other"}
+        # A database as the first version of the server left it: migrated
+        # in place, its reports counted.
+        db = os.path.join(folder, "reports.sqlite3")
+        with sqlite3.connect(db) as connection:
+            connection.executescript("""
+                CREATE TABLE reports (id INTEGER PRIMARY KEY AUTOINCREMENT, received TEXT NOT NULL,
+                    client TEXT NOT NULL, malformed INTEGER NOT NULL, exception TEXT,
+                    address TEXT, build TEXT, body BLOB NOT NULL);
+                CREATE INDEX reports_group ON reports (exception, address, build);""")
+            connection.execute(
+                "INSERT INTO reports (received, client, malformed, exception, address, build,"
+                " body) VALUES (?, '10.0.0.1', 0, 'EXCEPTION_ACCESS_VIOLATION', '00000ABC', '043',"
+                " ?)", (vreport._timestamp(time.time() - 86400), report()))
+            connection.execute("INSERT INTO reports (received, client, malformed, body)"
+                               " VALUES ('2020-01-01T00:00:00Z', '10.0.0.2', 1, x'00')")
+        environment = {"VREPORT_DB": db, "VREPORT_PASSWORD_FILE": password_file,
+                       "VREPORT_PASSWORD": "other", "VREPORT_LIMIT": "2"}
+        authorization = {"HTTP_AUTHORIZATION": "Basic " + base64.b64encode(
+            b"x:" + PASSWORD.encode()).decode()}
         with unittest.mock.patch.dict(os.environ, environment):
             answers = []
             for method, path, body, extra in [
                     ("POST", "/vreport.asp", report(), {"CONTENT_TYPE": FORM}),
+                    ("POST", "/vreport.asp", report(), {"CONTENT_TYPE": FORM}),
+                    ("POST", "/vreport.asp", report(build="044"), {"CONTENT_TYPE": FORM}),
                     ("GET", "/reports", b"", {"HTTP_AUTHORIZATION": "Basic " + base64.b64encode(
                         b"x:other").decode()}),
-                    ("GET", "/reports", b"", {"HTTP_AUTHORIZATION": "Basic " + base64.b64encode(
-                        b"x:" + PASSWORD.encode()).decode()})]:
-                environ = {"REQUEST_METHOD": method, "PATH_INFO": path,
+                    ("GET", "/reports", b"", authorization),
+                    ("GET", "/reports.json", b"", authorization)]:
+                environ = {"REQUEST_METHOD": method, "PATH_INFO": path, "REMOTE_ADDR": "10.0.0.3",
                            "CONTENT_LENGTH": str(len(body)), "wsgi.input": io.BytesIO(body)}
                 environ.update(extra)
                 wsgiref.util.setup_testing_defaults(environ)
@@ -225,7 +365,50 @@ class WsgiEntryTest(unittest.TestCase):
                 page = b"".join(vreport.application(
                     environ, lambda s, headers: status.append(s)))
                 answers.append((status[0][:3], page[:2]))
-        self.assertEqual([("200", b"OK"), ("401", b"pa"), ("200", b"<!")], answers)
+        self.assertEqual([("200", b"OK"), ("200", b"OK"), ("429", b"to"), ("401", b"pa"),
+                          ("200", b"<!"), ("200", b"{\n")], answers)
+        figures = json.loads(page)
+        self.assertEqual([("00000ABC", "043", 3)], [(g["address"], g["build"], g["reports"])
+                                                    for g in figures["groups"]])
+        self.assertEqual(1, figures["malformed_kept"])
+        with sqlite3.connect(db) as connection:
+            self.assertEqual([("10.0.0.1", 0), ("10.0.0.2", 0), ("10.0.0.3", 1)],
+                             connection.execute("SELECT client, repeats FROM reports").fetchall())
+
+
+class FloodTest(ServerTest):
+    gunicorn = True  # the counts must hold across worker processes
+    settings = {"limit": 10, "malformed_kept": 3, "trusted_proxies": ["127.0.0.9"]}
+
+    def test_a_flood_is_answered_429_counted_not_stored_and_others_get_through(self):
+        for i in range(10):
+            self.assertEqual((200, b"OK"), self.post(report(), source="127.0.0.2"))
+            if i % 2:
+                self.assertEqual((200, b"OK"), self.post(report(address="%08X" % i),
+                                                         source="127.0.0.3"))
+        for body in [report(), report(build="044"), b"log=other"]:
+            status, headers, _ = self.request("POST", "/vreport.asp", body,
+                                              {"Content-Type": FORM}, "127.0.0.2")
+            self.assertEqual(429, status)
+            self.assertTrue(1 <= int(headers["Retry-After"]) <= 3600, headers["Retry-After"])
+        # Malformed bodies: only the newest are kept.
+        for i in range(6):
+            self.assertEqual((200, b"OK"), self.post(b"log=junk%d" % i, source="127.0.0.4"))
+        # Behind the trusted proxy, the address it saw is the client's.
+        for source, forwarded, expected in [("127.0.0.9", "127.0.0.2, 192.0.2.7", (200, b"OK")),
+                                            ("127.0.0.9", "127.0.0.2", 429),
+                                            ("127.0.0.5", "192.0.2.8", (200, b"OK"))]:
+            answer = self.post(report(build="045"), source=source,
+                               headers={"X-Forwarded-For": forwarded})
+            self.assertEqual(expected, answer if expected != 429 else answer[0], forwarded)
+        self.assertEqual([("127.0.0.2", 0, "043", 9)] +
+                         [("127.0.0.3", 0, "043", 0)] * 5 +
+                         [("127.0.0.4", 1, None, 0)] * 3 +
+                         [("192.0.2.7", 0, "045", 0), ("127.0.0.5", 0, "045", 0)],
+                         self.rows("client, malformed, build, repeats"))
+        self.assertEqual([b"log=junk3", b"log=junk4", b"log=junk5"],
+                         [body for malformed, _, _, _, body in self.rows() if malformed])
+        self.assertEqual(10, self.figures()["groups"][0]["reports"])
 
 
 class LoadTest(ServerTest):
@@ -236,8 +419,10 @@ class LoadTest(ServerTest):
         def upload(thread):
             answers = []
             for i in range(self.PER_THREAD):
-                address = "%08X" % (thread * self.PER_THREAD + i)
-                answers.append(self.post(report(address=address)))
+                n = thread * self.PER_THREAD + i
+                # Ten reports from each address: load, not a flood.
+                source = "127.0.%d.%d" % (1 + n // 2500, 2 + n // 10 % 250)
+                answers.append(self.post(report(address="%08X" % n), source=source))
             return answers
 
         start = time.monotonic()
@@ -250,8 +435,18 @@ class LoadTest(ServerTest):
         self.assertEqual(total, len(stored))
         self.assertEqual({"%08X" % n for n in range(total)}, {a for a, _ in stored})
         self.assertEqual({0}, {m for _, m in stored})
-        print("\n%d reports from %d threads in %.2f s (%.0f a second)" %
-              (total, self.THREADS, elapsed, total / elapsed), file=sys.stderr)
+        print("\n%s: %d reports from %d threads in %.2f s (%.0f a second)" %
+              ("gunicorn" if self.gunicorn else "embedded", total, self.THREADS, elapsed,
+               total / elapsed), file=sys.stderr)
+
+
+class GunicornLoadTest(LoadTest):
+    gunicorn = True
+
+    def test_gunicorn_refuses_lengths_of_thousands_of_digits(self):
+        self.refuses_lengths_of_thousands_of_digits()
+        self.assertEqual((200, b"OK"), self.post(report()))
+        self.assertEqual([(0, "043")], self.rows("malformed, build"))
 
 
 if __name__ == "__main__":

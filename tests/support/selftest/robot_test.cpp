@@ -199,7 +199,8 @@ TEST(RobotDriver, WalksAnotherProcessAndWritesTheLog)
 TEST(RobotDriver, TimeoutEndsTheProgramAndTakesAScreenshot)
 {
     std::string driver = "\"" + sibling_path("robot-driver.exe") + "\"";
-    int code = run_and_wait(driver + " --leave-boxes --timeout 2 --log t.log --screenshot t.bmp"
+    // Long enough for the box to be up before the timeout on any machine.
+    int code = run_and_wait(driver + " --leave-boxes --timeout 10 --log t.log --screenshot t.bmp"
                                      " \"" + sibling_path("bench_child.exe") + "\" box",
                             90000);
     EXPECT_EQ(124, code);

@@ -13,6 +13,7 @@ namespace {
 
 const UINT kSampleId = 200;   // lookup_sample.txt
 const UINT kEmptyId = 201;    // empty.bin
+const UINT kUnlistedId = 202; // lookup_sample.txt again, not in the checksum table
 const UINT kMissingId = 300;
 const char kSample[] = "A payload resource of the lookup tests.\r\nSecond line.";
 
@@ -44,7 +45,7 @@ TEST_F(LookupTest, FindsSizesAndLoadsAResourceWithoutANotice)
     EXPECT_EQ(robot_.notice_count(), 0u);
 }
 
-TEST_F(LookupTest, MissingResourceShowsNotice60WithTheSystemMessage)
+TEST_F(LookupTest, MissingOrUnlistedResourceShowsItsNoticeWithTheSystemMessage)
 {
     DWORD size = 12345;
     EXPECT_EQ(find_payload_resource(kMissingId, &size), nullptr);
@@ -56,6 +57,16 @@ TEST_F(LookupTest, MissingResourceShowsNotice60WithTheSystemMessage)
     EXPECT_EQ(notices[0].text, system_text(ERROR_RESOURCE_NAME_NOT_FOUND));
     EXPECT_EQ(notices[0].owner, nullptr);
     EXPECT_EQ(notices[0].icon, robot::Icon::Error);
+
+    // Present, but without a checksum to compare with: refused as bytes
+    // that are not those built in.
+    EXPECT_EQ(find_payload_resource(kUnlistedId, &size), nullptr);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_CRC);
+    ASSERT_TRUE(robot_.wait_for_notices(2, 5000));
+    notices = robot_.notices();
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[1].caption, "ERROR 62");
+    EXPECT_EQ(notices[1].text, system_text(ERROR_CRC));
 }
 
 TEST_F(LookupTest, EmptyResourceFailsWithSizeZero)

@@ -99,6 +99,21 @@ DWORD attributes_of(const std::string& path)
     return GetFileAttributesA(path.c_str());
 }
 
+std::string private_folders_in(const std::string& temp)
+{
+    std::string names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((temp + "vlx*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            names += std::string(names.empty() ? "" : " ") + found.cFileName;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
 std::string temp_folder()
 {
     char path[MAX_PATH];
@@ -146,6 +161,7 @@ void expect_installation(const Payload& payload, const std::string& folder,
     const std::string other = uninstallerFolder == folder ? windows : folder;
     EXPECT_FALSE(file_exists(other + "\\vcluins1.exe")) << "a second uninstaller in " << other;
     EXPECT_FALSE(file_exists(temp_folder() + "data.tmp"));
+    EXPECT_EQ("", private_folders_in(temp_folder())) << "a private temp folder was left";
 }
 
 void expect_string(HKEY root, const std::string& key, const char* name, const std::string& text)

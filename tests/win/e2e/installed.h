@@ -37,10 +37,13 @@ private:
 bool folder_exists(const std::string& path);
 DWORD attributes_of(const std::string& path);
 std::string temp_folder();
+// The folders an elevated setup program makes for itself in temp
+// ("vlx*.tmp"), by name, blank-separated.
+std::string private_folders_in(const std::string& temp);
 
 // Every catalogued file in its place, byte for byte, read-only exactly
 // where the catalogue says; the install folder holds nothing else but
-// `extra`; no "data.tmp" in the temp folder. The uninstaller is expected in
+// `extra`; no "data.tmp" and no private folder in the temp folder. The uninstaller is expected in
 // `uninstallerFolder` (and not in the other of the two folders). The entry
 // of payload id `absentId`, when given, must be missing instead.
 void expect_installation(const Payload& payload, const std::string& folder,

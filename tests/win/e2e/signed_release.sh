@@ -129,7 +129,11 @@ rm -rf "$work/run"
 python3 "$(dirname "$0")/timestamp_authority.py" "$keys/tsa.cnf" "$work/tsa.port" \
   2>"$work/tsa.log" &
 tsa=$!
-for _ in $(seq 100); do [ -s "$work/tsa.port" ] && break; sleep 0.1; done
+deadline=$((SECONDS + 60)) # a bound for a hang, not for a busy machine
+while [ $SECONDS -lt $deadline ] && kill -0 $tsa 2>/dev/null; do
+  [ -s "$work/tsa.port" ] && break
+  sleep 0.1
+done
 companion=$work/win/resources/programs/companion/vmon03/vmon03.exe
 if [ ! -s "$work/tsa.port" ]; then
   fail "the time-stamp authority did not start: $(cat "$work/tsa.log")"

@@ -84,11 +84,6 @@ std::string expected_file(UINT id)
     return resource_bytes(id, "EXPECTED");
 }
 
-DWORD now_ms()
-{
-    return GetTickCount();
-}
-
 SetupScope::SetupScope(const std::string& installFolder, const std::string& tempFolder,
                        const std::string& windowsDirectory)
 {
@@ -177,17 +172,23 @@ ReadOnlyFile::~ReadOnlyFile()
 namespace {
 const char kHolderReady[] = "extract-tests-holder-ready";
 HANDLE g_holderReady = nullptr;
+HANDLE g_holderRelease = nullptr;
+// Far longer than any test holds a file: only a test that never lets go
+// reaches it.
+const DWORD kLongestHoldMs = 120000;
 } // namespace
 
-HANDLE start_holder(const std::string& path, DWORD holdMs, bool waitForFile, bool shareDelete)
+HANDLE start_holder(const std::string& path, bool shareDelete)
 {
-    if (g_holderReady == nullptr)
+    if (g_holderReady == nullptr) {
         g_holderReady = CreateEventA(nullptr, TRUE, FALSE, kHolderReady);
+        g_holderRelease =
+            CreateEventA(nullptr, TRUE, FALSE, (std::string(kHolderReady) + "-release").c_str());
+    }
     ResetEvent(g_holderReady);
+    ResetEvent(g_holderRelease);
     std::string commandLine = "\"" + sibling_path("hold_file.exe") + "\" \"" + path + "\" " +
-                              std::to_string(holdMs) + " " + kHolderReady;
-    if (waitForFile)
-        commandLine += " --wait";
+                              std::to_string(kLongestHoldMs) + " " + kHolderReady;
     if (shareDelete)
         commandLine += " --share-delete";
     STARTUPINFOA startup = {};
@@ -197,32 +198,118 @@ HANDLE start_holder(const std::string& path, DWORD holdMs, bool waitForFile, boo
                         &startup, &process))
         return nullptr;
     CloseHandle(process.hThread);
-    if (!waitForFile) {
-        HANDLE both[2] = {g_holderReady, process.hProcess};
-        // The helper exits at once when it cannot open the file.
-        if (WaitForMultipleObjects(2, both, FALSE, 10000) != WAIT_OBJECT_0) {
-            TerminateProcess(process.hProcess, 1);
-            CloseHandle(process.hProcess);
-            return nullptr;
-        }
+    HANDLE both[2] = {g_holderReady, process.hProcess};
+    // The helper exits at once when it cannot open the file; a start that
+    // takes a minute is a hang.
+    if (WaitForMultipleObjects(2, both, FALSE, 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        CloseHandle(process.hProcess);
+        return nullptr;
     }
     return process.hProcess;
-}
-
-bool holder_has_file(DWORD timeoutMs)
-{
-    return g_holderReady != nullptr && WaitForSingleObject(g_holderReady, timeoutMs) == WAIT_OBJECT_0;
 }
 
 int finish_holder(HANDLE process)
 {
     if (process == nullptr)
         return -1;
+    SetEvent(g_holderRelease);
     DWORD code = (DWORD)-1;
-    if (WaitForSingleObject(process, 70000) == WAIT_OBJECT_0)
+    if (WaitForSingleObject(process, 60000) == WAIT_OBJECT_0)
         GetExitCodeProcess(process, &code);
     else
         TerminateProcess(process, 1);
     CloseHandle(process);
     return (int)code;
+}
+
+namespace {
+
+// This executable's import slot of kernel32's function, or null.
+FARPROC* import_slot(FARPROC function)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (IMAGE_IMPORT_DESCRIPTOR* import =
+             reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+         import->Name != 0; ++import)
+        for (IMAGE_THUNK_DATA* thunk = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
+             thunk->u1.Function != 0; ++thunk)
+            if (reinterpret_cast<FARPROC>(thunk->u1.Function) == function)
+                return reinterpret_cast<FARPROC*>(&thunk->u1.Function);
+    return nullptr;
+}
+
+bool point_import(FARPROC* slot, FARPROC to)
+{
+    DWORD old;
+    if (slot == nullptr || !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old))
+        return false;
+    *slot = to;
+    VirtualProtect(slot, sizeof *slot, old, &old);
+    return true;
+}
+
+SleepWatch* g_sleepWatch = nullptr;
+
+} // namespace
+
+ImportHook::ImportHook(const char* function, FARPROC replacement)
+    : real_(GetProcAddress(GetModuleHandleA("kernel32.dll"), function))
+{
+    slot_ = real_ != nullptr ? import_slot(real_) : nullptr;
+    hooked_ = replacement != nullptr && point_import(slot_, replacement);
+}
+
+ImportHook::~ImportHook()
+{
+    if (hooked_)
+        point_import(slot_, real_);
+}
+
+SleepWatch::SleepWatch()
+    : thread_(GetCurrentThreadId()),
+      hook_("Sleep", g_sleepWatch == nullptr ? reinterpret_cast<FARPROC>(&SleepWatch::recorder)
+                                             : nullptr)
+{
+    if (hook_.hooked())
+        g_sleepWatch = this;
+}
+
+SleepWatch::~SleepWatch()
+{
+    if (hook_.hooked())
+        g_sleepWatch = nullptr;
+}
+
+DWORD SleepWatch::total() const
+{
+    DWORD sum = 0;
+    for (DWORD ms : sleeps_)
+        sum += ms;
+    return sum;
+}
+
+void SleepWatch::on_sleep(DWORD ms, std::function<void()> action)
+{
+    actionMs_ = ms;
+    action_ = action;
+}
+
+VOID WINAPI SleepWatch::recorder(DWORD ms)
+{
+    SleepWatch* watch = g_sleepWatch;
+    static VOID(WINAPI * realSleep)(DWORD) = reinterpret_cast<VOID(WINAPI*)(DWORD)>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "Sleep"));
+    if (watch != nullptr && GetCurrentThreadId() == watch->thread_) {
+        watch->sleeps_.push_back(ms);
+        if (watch->action_ && ms == watch->actionMs_) {
+            std::function<void()> action;
+            action.swap(watch->action_);
+            action();
+        }
+    }
+    realSleep(ms);
 }

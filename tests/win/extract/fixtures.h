@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "setup/state.h"
 #include "tests/support/benchutil.h"
@@ -28,9 +30,6 @@ std::string resource_bytes(UINT id, const char* type);
 // What catalogue entry id must become on disk: the original file, carried
 // by the test executable as resource type "EXPECTED".
 std::string expected_file(UINT id);
-
-// Milliseconds since some fixed point, for the waits the tests look at.
-DWORD now_ms();
 
 // A test with its own install folder and temp folder, both fresh and named
 // after the test (temp_ ends with a backslash), and a robot that records
@@ -80,12 +79,59 @@ private:
     bool enforced_ = false;
 };
 
-// Starts the hold_file helper on path for holdMs and waits until it holds
-// the file (with waitForFile it first waits for the file to appear and be
-// free). Returns the process handle, or null on failure.
-HANDLE start_holder(const std::string& path, DWORD holdMs, bool waitForFile, bool shareDelete);
-// The ready event of the last holder started with waitForFile, for tests
-// that need to know when it got the file.
-bool holder_has_file(DWORD timeoutMs);
-// Waits for the holder to end; returns its exit code (or -1).
+// Starts the hold_file helper on path and waits until it holds the file
+// (sharing delete only with shareDelete). It keeps the file until
+// finish_holder, or for two minutes at most. Returns the process handle, or
+// null when the helper could not take the file.
+HANDLE start_holder(const std::string& path, bool shareDelete = false);
+// Lets the holder go, waits for it to end and returns its exit code (or -1).
 int finish_holder(HANDLE process);
+
+// Points this executable's import of a kernel32 function at a replacement
+// for its lifetime: the code under test, linked into the test, then calls
+// the replacement, which does its part and calls the real function.
+class ImportHook {
+public:
+    ImportHook(const char* function, FARPROC replacement);
+    ~ImportHook();
+    ImportHook(const ImportHook&) = delete;
+    ImportHook& operator=(const ImportHook&) = delete;
+
+    bool hooked() const { return hooked_; }
+    FARPROC real() const { return real_; }
+
+private:
+    FARPROC real_;
+    FARPROC* slot_;
+    bool hooked_;
+};
+
+// The Sleep calls that the code under test makes on the thread that made
+// the watch, for its lifetime (one watch at a time), each then slept for
+// real. A test reads the waits from it instead of from a clock, which a
+// loaded machine stretches, and can have something done at the moment the
+// code starts a wait (a holder let go, say), before the real sleep. Other
+// threads sleep unrecorded.
+class SleepWatch {
+public:
+    SleepWatch();
+    ~SleepWatch();
+    SleepWatch(const SleepWatch&) = delete;
+    SleepWatch& operator=(const SleepWatch&) = delete;
+
+    bool hooked() const { return hook_.hooked(); }
+    // The milliseconds of every recorded Sleep, added up.
+    DWORD total() const;
+    size_t count() const { return sleeps_.size(); }
+    // Runs action once, when the first Sleep of ms milliseconds begins.
+    void on_sleep(DWORD ms, std::function<void()> action);
+
+private:
+    static VOID WINAPI recorder(DWORD ms);
+
+    DWORD thread_;
+    ImportHook hook_;
+    std::vector<DWORD> sleeps_;
+    DWORD actionMs_ = 0;
+    std::function<void()> action_;
+};

@@ -1,11 +1,11 @@
 // Test helper: holds a file open the way another program would, so that
 // our exclusive opens meet a sharing violation.
 //
-// usage: hold_file PATH MILLISECONDS READY_EVENT [--wait] [--share-delete]
+// usage: hold_file PATH MILLISECONDS READY_EVENT [--share-delete]
 //   Opens PATH for reading, without sharing (or sharing delete only), sets
-//   the named event READY_EVENT once the file is held, keeps it for
-//   MILLISECONDS and exits 0. --wait keeps trying until the file exists and
-//   is free, as a scanner that pounces on a new file would. Exit code 1:
+//   the named event READY_EVENT once the file is held, and keeps it until
+//   the named event READY_EVENT-release is set or MILLISECONDS have passed
+//   (a bound for a test that never lets go), then exits 0. Exit code 1:
 //   bad arguments, 2: the file could not be opened.
 #include <windows.h>
 #include <stdlib.h>
@@ -13,35 +13,31 @@
 
 int main(int argc, char** argv)
 {
-    if (argc < 4)
+    if (argc < 4 || lstrlenA(argv[3]) > MAX_PATH)
         return 1;
     const char* path = argv[1];
     DWORD holdMs = strtoul(argv[2], NULL, 10);
-    bool wait = false;
     DWORD share = 0;
     for (int i = 4; i < argc; ++i) {
-        if (strcmp(argv[i], "--wait") == 0)
-            wait = true;
-        else if (strcmp(argv[i], "--share-delete") == 0)
+        if (strcmp(argv[i], "--share-delete") == 0)
             share = FILE_SHARE_DELETE;
         else
             return 1;
     }
+    char releaseName[MAX_PATH + 16];
+    lstrcpyA(releaseName, argv[3]);
+    lstrcatA(releaseName, "-release");
     HANDLE ready = CreateEventA(NULL, TRUE, FALSE, argv[3]);
-    HANDLE file = INVALID_HANDLE_VALUE;
-    // Waiting mode gives up after a minute so that a broken test ends.
-    DWORD start = GetTickCount();
-    for (;;) {
-        file = CreateFileA(path, GENERIC_READ, share, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (file != INVALID_HANDLE_VALUE || !wait || GetTickCount() - start > 60000)
-            break;
-        Sleep(1);
-    }
+    HANDLE release = CreateEventA(NULL, TRUE, FALSE, releaseName);
+    HANDLE file = CreateFileA(path, GENERIC_READ, share, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 2;
     if (ready != NULL)
         SetEvent(ready);
-    Sleep(holdMs);
+    if (release != NULL)
+        WaitForSingleObject(release, holdMs);
+    else
+        Sleep(holdMs);
     CloseHandle(file);
     return 0;
 }

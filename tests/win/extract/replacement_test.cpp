@@ -94,14 +94,13 @@ TEST_F(Replacement, NewerInstalledCopiesAreKeptOlderOnesReplaced)
 TEST_F(Replacement, FirstInstallationWaitsOnlyForTheImage)
 {
     SetupScope scope(folder_, temp_);
-    DWORD start = now_ms();
+    SleepWatch sleeps;
+    ASSERT_TRUE(sleeps.hooked());
     EXPECT_EQ(kReplaced, main_program_replacement());
-    DWORD spent = now_ms() - start;
     expect_replaced();
-    // The image wait; the image is moved into place in one step, with no
-    // delete attempts on the missing old copy.
-    EXPECT_GE(spent, 90u);
-    EXPECT_LT(spent, 3000u);
+    // One image wait of 100 ms: the image is moved into place in one step,
+    // with no delete attempts on the missing old copy.
+    EXPECT_EQ(100u, sleeps.total());
     EXPECT_EQ(0u, robot_.notice_count());
 }
 
@@ -110,23 +109,31 @@ TEST_F(Replacement, CopyInUseIsWaitedForOnce)
     SetupScope scope(folder_, temp_);
     std::string old = install_probe("version_0_9_9_9.exe");
 
-    // Held for longer than the wait: in use, nothing touched.
-    HANDLE holder = start_holder(main_program(), 5000, false, false);
+    // Held until the replacement has given up: in use, nothing touched,
+    // after one wait of 3 s.
+    HANDLE holder = start_holder(main_program());
     ASSERT_NE(nullptr, holder);
-    DWORD start = now_ms();
-    EXPECT_EQ(kMainProgramInUse, main_program_replacement());
-    DWORD spent = now_ms() - start;
-    EXPECT_GE(spent, 2900u);
-    EXPECT_LT(spent, 4900u);
+    {
+        SleepWatch sleeps;
+        ASSERT_TRUE(sleeps.hooked());
+        EXPECT_EQ(kMainProgramInUse, main_program_replacement());
+        EXPECT_EQ(3000u, sleeps.total());
+    }
     EXPECT_FALSE(file_exists(image()));
     EXPECT_EQ(0, finish_holder(holder));
     EXPECT_EQ(old, read_file(main_program()));
 
-    // Let go within the wait: replaced like any other copy.
-    holder = start_holder(main_program(), 1000, false, false);
+    // Let go during the wait: replaced like any other copy.
+    holder = start_holder(main_program());
     ASSERT_NE(nullptr, holder);
-    EXPECT_EQ(kReplaced, main_program_replacement());
-    EXPECT_EQ(0, finish_holder(holder));
+    {
+        SleepWatch sleeps;
+        ASSERT_TRUE(sleeps.hooked());
+        int released = -1;
+        sleeps.on_sleep(3000, [&] { released = finish_holder(holder); });
+        EXPECT_EQ(kReplaced, main_program_replacement());
+        EXPECT_EQ(0, released) << "the replacement did not wait for the copy in use";
+    }
     expect_replaced();
     EXPECT_EQ(0u, robot_.notice_count());
 }
@@ -135,16 +142,20 @@ TEST_F(Replacement, ImageThatNeverComesFreeIsGivenUpAndDeleted)
 {
     SetupScope scope(folder_, temp_);
     std::string old = install_probe("version_1_0_0_1.exe");
-    // A "scanner" that seizes image.tmp the moment the expansion lets go
-    // and keeps it (allowing deletion) for longer than the wait.
-    HANDLE holder = start_holder(image(), 6000, true, true);
-    ASSERT_NE(nullptr, holder);
-    DWORD start = now_ms();
-    EXPECT_EQ(kReplacementFailed, main_program_replacement());
-    DWORD spent = now_ms() - start;
-    EXPECT_TRUE(holder_has_file(0));
-    EXPECT_GE(spent, 3250u);
-    EXPECT_LT(spent, 6000u);
+    // A "scanner" that seizes image.tmp once the expansion has let go, as
+    // the wait before the first open begins, and keeps it (allowing
+    // deletion) until the replacement has given up.
+    HANDLE holder = nullptr;
+    {
+        SleepWatch sleeps;
+        ASSERT_TRUE(sleeps.hooked());
+        sleeps.on_sleep(100, [&] { holder = start_holder(image(), true); });
+        EXPECT_EQ(kReplacementFailed, main_program_replacement());
+        ASSERT_NE(nullptr, holder) << "image.tmp could not be seized";
+        // Three opens, each 100 ms after the last failure, each failure
+        // waited on for 1 s.
+        EXPECT_EQ(3300u, sleeps.total());
+    }
     ASSERT_EQ(1u, robot_.notice_count());
     EXPECT_EQ("ERROR 28", robot_.notices()[0].caption);
     EXPECT_EQ(old, read_file(main_program()));

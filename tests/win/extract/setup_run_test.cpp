@@ -73,12 +73,11 @@ TEST_F(SetupRun, CopyInUseEndsTheRunWithNotice4)
 {
     std::string old = read_file(sibling_path("version_1_0_0_1.exe"));
     ASSERT_TRUE(write_file(main_program(), old));
-    // Held for longer than the whole run up to the replacement and its wait.
-    HANDLE holder = start_holder(main_program(), 20000, false, false);
+    // Held for the whole run.
+    HANDLE holder = start_holder(main_program());
     ASSERT_NE(nullptr, holder);
     robot::DriverLog log = run_setup();
-    TerminateProcess(holder, 0);
-    finish_holder(holder);
+    EXPECT_EQ(0, finish_holder(holder));
     ASSERT_EQ(1u, log.notices.size());
     EXPECT_EQ("ERROR 4", log.notices[0].caption);
     EXPECT_EQ("Unable to overwrite existing veltranox.exe file; installation aborted.  If your "

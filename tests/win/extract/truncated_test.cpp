@@ -1,7 +1,9 @@
 // A main program container that ends too early must not replace a working
-// installed copy: this program carries such a container as its payload 106.
+// installed copy: this program carries such a container as its payload 106,
+// and as payload 107 a whole container in another mode than 'A'.
 #include <gtest/gtest.h>
 
+#include "payload/extract.h"
 #include "payload/replace.h"
 #include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
@@ -36,6 +38,14 @@ TEST(TruncatedMainProgram, FailsWithItsReasonAndKeepsTheOldCopy)
     EXPECT_EQ(system_message(ERROR_INVALID_DATA), notice.text);
     EXPECT_EQ(old, read_file(mainProgram));
     EXPECT_FALSE(file_exists(temp + "\\data.tmp"));
+
+    // Not mode 'A': refused as invalid data before anything is written.
+    SetLastError(0);
+    EXPECT_EQ(0, compressed_install(107, folder.c_str(), "other.exe"));
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
+    EXPECT_FALSE(file_exists(folder + "\\other.exe"));
+    EXPECT_FALSE(file_exists(temp + "\\data.tmp"));
+    EXPECT_EQ(1u, robot.notice_count());
 }
 
 } // namespace

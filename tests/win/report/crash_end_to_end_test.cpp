@@ -105,7 +105,7 @@ TEST(CrashEndToEnd, ReportsTheCrashUntilAcknowledgedThenRemovesTheReportKey)
 
     // Nothing listens on port 80: the report stays in the registry and the
     // program keeps trying (one attempt a second in this build).
-    ASSERT_TRUE(robot::wait_until([] { return report_value("log03") != "<missing>"; }, 10000));
+    ASSERT_TRUE(robot::wait_until([] { return report_value("log03") != "<missing>"; }, 60000));
     EXPECT_EQ("INSTALLER ERROR", report_value("log00"));
     EXPECT_EQ("EXCEPTION_ACCESS_VIOLATION", report_value("log01"));
     EXPECT_EQ("at 00000ABC", report_value("log02"));

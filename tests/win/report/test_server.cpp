@@ -132,7 +132,7 @@ bool TestReportServer::launch(const std::string& arguments)
             error_ = "the server gave up (port 80 taken?): " + commandLine;
             return false;
         }
-        if (GetTickCount() - begin > 15000) {
+        if (GetTickCount() - begin > 60000) {
             error_ = "the server did not come up: " + commandLine;
             return false;
         }
@@ -176,7 +176,7 @@ void TestReportServer::stop()
     running_ = false;
     touch(file("stop"));
     // The next server of the test needs the port: wait until it is free.
-    wait_for(file("exited"), 15000);
+    wait_for(file("exited"), 60000);
 }
 
 HttpRequest split_request(const std::string& raw)

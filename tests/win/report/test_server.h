@@ -19,7 +19,7 @@ public:
     bool start_real(const char* password);
     // Raw bytes of request n (1, 2, ...), waiting up to timeoutMs for it;
     // empty when it did not arrive.
-    std::string request(int n, unsigned timeoutMs = 15000) const;
+    std::string request(int n, unsigned timeoutMs = 60000) const;
     bool has_request(int n) const;
     void release();
     void stop();

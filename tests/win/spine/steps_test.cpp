@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <stdlib.h>
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "setup/path.h"
+#include "setup/private_temp.h"
 #include "setup/sequence.h"
 #include "setup/state.h"
 #include "tests/support/robot.h"
@@ -252,4 +255,112 @@ TEST(PathAppend, FitsOrLeavesThePathAlone)
     strcpy(path, head.c_str());
     EXPECT_FALSE(path_append(path, "12345"));
     EXPECT_EQ(head, path);
+}
+
+namespace {
+
+bool on_wine()
+{
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != NULL;
+}
+
+// The SIDs that the access list of a folder read back names, in order, as
+// text ("S-1-5-18"), and whether its DACL is protected. Every entry must
+// be one that allows: anything else is reported as "?".
+std::string dacl_of(const std::string& folder, bool* isProtected, std::string* owner)
+{
+    std::vector<char> descriptor(4096);
+    DWORD needed = 0;
+    if (!GetFileSecurityA(folder.c_str(), DACL_SECURITY_INFORMATION | OWNER_SECURITY_INFORMATION,
+                          descriptor.data(), (DWORD)descriptor.size(), &needed))
+        return "(unreadable)";
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor.data(), &control, &revision);
+    *isProtected = (control & SE_DACL_PROTECTED) != 0;
+    PSID ownerSid = NULL;
+    BOOL defaulted = FALSE;
+    char* text = NULL;
+    if (GetSecurityDescriptorOwner(descriptor.data(), &ownerSid, &defaulted) && ownerSid != NULL &&
+        ConvertSidToStringSidA(ownerSid, &text)) {
+        *owner = text;
+        LocalFree(text);
+    }
+    BOOL present = FALSE;
+    PACL dacl = NULL;
+    if (!GetSecurityDescriptorDacl(descriptor.data(), &present, &dacl, &defaulted) || !present ||
+        dacl == NULL)
+        return "(no DACL)";
+    std::string sids;
+    for (DWORD index = 0; index < dacl->AceCount; ++index) {
+        ACCESS_ALLOWED_ACE* ace = NULL;
+        if (!GetAce(dacl, index, (void**)&ace) || ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) {
+            sids += "? ";
+            continue;
+        }
+        if (ConvertSidToStringSidA(&ace->SidStart, &text)) {
+            sids += std::string(text) + " ";
+            LocalFree(text);
+        }
+    }
+    return sids;
+}
+
+} // namespace
+
+// An elevated process keeps what it checked in a folder of its own under
+// the temp folder. The bench's processes run with an administrator's full
+// token, as Wine gives every process: whole runs take that branch.
+TEST(PrivateFolder, OnlyAdministratorsAndSystemMayChangeIt)
+{
+    EXPECT_TRUE(process_is_elevated());
+    const std::string parent = "C:\\tests\\private parent";
+    ASSERT_TRUE(CreateDirectoryA(parent.c_str(), NULL));
+    PathBuffer first, second;
+    ASSERT_TRUE(create_private_folder(parent.c_str(), first));
+    ASSERT_TRUE(create_private_folder((parent + "\\").c_str(), second));
+    EXPECT_EQ(parent + "\\", std::string(first).substr(0, parent.size() + 1));
+    EXPECT_NE(std::string(first), std::string(second));
+    EXPECT_EQ('\\', first[strlen(first) - 1]);
+    EXPECT_EQ('\\', second[strlen(second) - 1]);
+
+    bool isProtected = false;
+    std::string owner;
+    std::string sids = dacl_of(first, &isProtected, &owner);
+    if (on_wine()) {
+        // Wine keeps a file's security as its Unix mode: entries for the
+        // owner, SYSTEM and Everyone only, never the protection. What it
+        // can show is that Everyone has none, which the temp folder's
+        // default gives it (checked below, so the check can fail).
+        EXPECT_EQ("S-1-5-18 " + owner + " ", sids);
+        bool plainProtected = false;
+        std::string plainOwner;
+        const std::string plain = parent + "\\plain";
+        ASSERT_TRUE(CreateDirectoryA(plain.c_str(), NULL));
+        EXPECT_NE(std::string::npos, dacl_of(plain, &plainProtected, &plainOwner).find("S-1-1-0"));
+        RemoveDirectoryA(plain.c_str());
+    } else {
+        EXPECT_TRUE(isProtected);
+        EXPECT_EQ("S-1-5-32-544 S-1-5-18 ", sids);
+    }
+
+    // Removed only when empty.
+    const std::string inside = std::string(first) + "file.tmp";
+    HANDLE file = CreateFileA(inside.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+    remove_private_folder(first);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(first));
+    DeleteFileA(inside.c_str());
+    remove_private_folder(first);
+    remove_private_folder(second);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(first));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(second));
+
+    // A parent that is missing, or too long, gives no folder.
+    EXPECT_FALSE(create_private_folder((parent + "\\missing").c_str(), first));
+    EXPECT_EQ('\0', first[0]);
+    EXPECT_FALSE(create_private_folder(std::string(kPathSize - 4, 'x').c_str(), first));
+    EXPECT_EQ('\0', first[0]);
+    RemoveDirectoryA(parent.c_str());
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "setup/state.h"
+#include "tests/support/robot.h"
 #include "tests/win/ui/screenshot.h"
 #include "ui/backdrop.h"
 
@@ -15,6 +16,14 @@ const DWORD kBackground = 0x400000;  // 0x00RRGGBB
 const DWORD kPatternInk = 0x380000;
 const DWORD kShadow = 0x200000;
 const DWORD kLight = 0xF0F0F0;
+
+// The background, the pattern's ink, or a blend of the two: no green or
+// blue, red between theirs.
+bool is_backdrop_colour(DWORD colour)
+{
+    DWORD red = (colour >> 16) & 0xFF;
+    return (colour & 0xFFFF) == 0 && red >= (kPatternInk >> 16) && red <= (kBackground >> 16);
+}
 
 // A top-down 32-bit DIB selected into a memory DC.
 class Canvas {
@@ -308,19 +317,27 @@ TEST_F(BackdropTest, DeviceContextThatCannotMeasureTextDoesNotHang)
 
 TEST_F(BackdropTest, Screenshot)
 {
-    // Let the window paint itself on the screen, then keep a picture of it.
-    pump_messages(500);
+    // The window paints itself on the screen as its messages are
+    // dispatched: wait until the screen shows it (a bound only a hang
+    // reaches), then keep a picture of it. Well inside the window, along
+    // a row of the pattern: the background, the pattern's ink, or where the
+    // font system smooths the letters, blends of the two.
+    int painted = 0;
+    bool shown = robot::wait_until(
+        [&] {
+            pump_messages();
+            Pixels screen = capture_screen();
+            painted = 0;
+            for (int x = 400; x < 600; ++x)
+                painted += is_backdrop_colour(screen.at(x, screen.height / 2));
+            return painted == 200;
+        },
+        30000, 50);
+    EXPECT_TRUE(shown) << "the screen does not show the backdrop: " << painted
+                       << " of 200 pixels in its colours";
     std::string path = save_screenshot("backdrop");
     if (path.empty())
         GTEST_SKIP() << "SCREENSHOT_DIR not set";
-    Pixels screen = capture_screen();
-    // Well inside the window, away from text: the backdrop's own colours.
-    int painted = 0;
-    for (int x = 400; x < 600; ++x) {
-        DWORD c = screen.at(x, screen.height / 2) & 0xFFFFFF;
-        painted += c == kBackground || c == kPatternInk;
-    }
-    EXPECT_GT(painted, 150) << "the screen does not show the backdrop";
 }
 
 }  // namespace

@@ -135,6 +135,20 @@ protected:
         for (const auto& notice : log.notices)
             ADD_FAILURE() << "setup box \"" << notice.caption << "\": " << notice.text;
         ASSERT_TRUE(file_exists(folder + "\\Veltranox.exe")) << folder;
+        // The main program that the setup program started ends at once, but
+        // on a loaded machine perhaps not before the removal would meet it.
+        std::string mainProgram = folder + "\\Veltranox.exe";
+        ASSERT_TRUE(robot::wait_until(
+            [&] {
+                HANDLE file = CreateFileA(mainProgram.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                          NULL, OPEN_EXISTING, 0, NULL);
+                if (file == INVALID_HANDLE_VALUE)
+                    return GetLastError() != ERROR_SHARING_VIOLATION;
+                CloseHandle(file);
+                return true;
+            },
+            60000))
+            << "the started main program did not end";
     }
 
     // Runs a command line with every message box of every process answered:
@@ -431,7 +445,7 @@ TEST_F(Uninstall, UserWithoutMachineRightsRemovesAFolderHoldingTheUninstallerIts
         EXPECT_EQ(kRemoved, removal.notices[1].text);
         EXPECT_NE(removal.notices[0].processId, removal.notices[1].processId);
     }
-    EXPECT_TRUE(robot::wait_until([] { return !folder_exists(kFolder); }, 5000))
+    EXPECT_TRUE(robot::wait_until([] { return !folder_exists(kFolder); }, 60000))
         << listing(kFolder);
     expect_links_gone();
     EXPECT_FALSE(read_value(HKEY_CURRENT_USER, kSettingsKey, "Path").present);
@@ -500,7 +514,7 @@ TEST_F(Uninstall, PlantedLibrariesBesideItOrItsCopyAreNotLoaded)
     EXPECT_EQ(std::string(kRemoved) + "\n\nThe folder " + kFolder +
                   " was kept, as it holds files that were not installed with Veltranox.",
               removal.notices[1].text);
-    EXPECT_TRUE(robot::wait_until([] { return !file_exists(in_folder("vcluins1.exe")); }, 5000))
+    EXPECT_TRUE(robot::wait_until([] { return !file_exists(in_folder("vcluins1.exe")); }, 60000))
         << "the copy did not remove the uninstaller it took over from";
     expect_installed_files_gone();
     expect_links_gone();

@@ -1,0 +1,331 @@
+#!/usr/bin/env python3
+"""Report server benchmark, all on this machine's loopback (127.0.0.0/8):
+
+1. throughput: the same uploads (20 clients at once, each report from one
+   of many loopback addresses) against the embedded server and against
+   Debian's gunicorn with 4 workers, side by side;
+2. flood: posts from one client (same body, other bodies, malformed 4 KB
+   bodies) interleaved with real reports from other clients, then 4 KB
+   malformed bodies from many clients: how much the database grows, beside
+   the bound the limits set;
+3. the summary at 1,000,000 reports (a year, written straight into SQLite
+   as the first version of the server kept them, then migrated): the page's
+   time, beside the first version's grouped query over the same reports.
+
+usage: bench/report_server.py [--uploads 3000] [--flood 100000] [--malformed 10000]
+                              [--reports 1000000]       (0: that part is left out)
+"""
+import argparse
+import concurrent.futures
+import http.client
+import multiprocessing
+import os
+import random
+import re
+import shutil
+import sqlite3
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SERVER = os.path.join(HERE, "..", "server")
+sys.path.insert(0, SERVER)
+import vreport  # noqa: E402
+
+GUNICORN = ["/usr/bin/python3", "-m", "gunicorn"]
+PASSWORD = "bench"
+FORM = {"Content-Type": "application/x-www-form-urlencoded"}
+AUTH = {"Authorization": "Basic YmVuY2g6YmVuY2g="}  # bench:bench
+
+
+def report(address="00000ABC", build="043", name="EXCEPTION_ACCESS_VIOLATION"):
+    return ("log=INSTALLER+ERROR%0A%0D" + name + "%0A%0Dat+" + address + "%0A%0DBuild:+" +
+            build + "%0A%0D").encode("ascii")
+
+
+def post(port, body, source, headers=FORM, path="/vreport.asp"):
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=60,
+                                            source_address=(source, 0))
+    try:
+        connection.request("POST", path, body, headers)
+        response = connection.getresponse()
+        return response.status, response.read()
+    finally:
+        connection.close()
+
+
+def get(port, path):
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=120)
+    try:
+        connection.request("GET", path, headers=AUTH)
+        response = connection.getresponse()
+        return response.status, response.read()
+    finally:
+        connection.close()
+
+
+class Embedded:
+    def __init__(self, db, **settings):
+        self.server = vreport.make_server("127.0.0.1", 0, vreport.make_app(db, PASSWORD,
+                                                                           **settings),
+                                          quiet=True)
+        self.port = self.server.server_address[1]
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+
+    def stop(self):
+        self.server.shutdown()
+        self.server.server_close()
+        self.thread.join()
+
+
+class Gunicorn:
+    def __init__(self, db, folder, workers=4, **environment):
+        env = dict(os.environ, VREPORT_DB=db, VREPORT_PASSWORD=PASSWORD, **environment)
+        self.log = os.path.join(folder, "gunicorn.log")
+        with open(self.log, "wb") as log:
+            self.process = subprocess.Popen(
+                GUNICORN + ["--chdir", SERVER, "--workers", str(workers),
+                            "--bind", "127.0.0.1:0", "vreport:application"],
+                env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        deadline = time.monotonic() + 60
+        while True:
+            with open(self.log, "rb") as log:
+                found = re.search(rb"Listening at: http://127\.0\.0\.1:(\d+)", log.read())
+            if found:
+                self.port = int(found.group(1))
+                break
+            if self.process.poll() is not None or time.monotonic() > deadline:
+                sys.exit("bench: gunicorn did not start (%s)" % self.log)
+            time.sleep(0.05)
+        post(self.port, report(build="000"), "127.255.0.1")  # every worker opens the file
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(60)
+
+
+def _upload_share(arguments):
+    """One client process: its share of the uploads from 5 threads."""
+    port, numbers = arguments
+
+    def one(n):
+        source = "127.0.%d.%d" % (1 + n // 2500, 2 + n // 10 % 250)
+        return post(port, report(address="%08X" % n), source)
+
+    with concurrent.futures.ThreadPoolExecutor(5) as pool:
+        return sum(answer == (200, b"OK") for answer in pool.map(one, numbers))
+
+
+def throughput(kind, uploads, folder):
+    db = os.path.join(folder, "%s.sqlite3" % kind)
+    server = Embedded(db) if kind == "embedded" else Gunicorn(db, folder)
+    try:
+        shares = [(server.port, range(i, uploads, 4)) for i in range(4)]
+        start = time.monotonic()
+        with multiprocessing.Pool(4) as pool:
+            ok = sum(pool.map(_upload_share, shares))
+        elapsed = time.monotonic() - start
+    finally:
+        server.stop()
+    with sqlite3.connect(db) as connection:
+        stored, = connection.execute(
+            "SELECT COUNT(DISTINCT address) FROM reports WHERE build = '043'").fetchone()
+    return uploads / elapsed, ok, stored
+
+
+def disk(db):
+    return sum(os.path.getsize(db + suffix) for suffix in ("", "-wal", "-shm")
+               if os.path.exists(db + suffix))
+
+
+def run_posts(one, numbers):
+    with concurrent.futures.ThreadPoolExecutor(16) as pool:
+        return list(pool.map(one, numbers, chunksize=64))
+
+
+def flood(posts, folder):
+    """posts from 127.0.0.2 under gunicorn, every 100th post a real report
+    from another client: the growth after a tenth and after all of them,
+    the answers, what was kept."""
+    db = os.path.join(folder, "flood.sqlite3")
+    server = Gunicorn(db, folder)
+    try:
+        before = disk(db)
+        junk = b"log=" + b"J" * (vreport.MAX_BODY - 4 - 8)
+
+        def one(n):
+            if n % 100 == 99:
+                k = n // 100
+                return "real", post(server.port, report(address="%08X" % k, build="044"),
+                                    "127.0.%d.%d" % (100 + k // 250, 2 + k % 250))
+            kind = n % 3
+            body = (report() if kind == 0 else report(address="%08X" % n) if kind == 1
+                    else junk + b"%08d" % n)
+            return "flood", post(server.port, body, "127.0.0.2")
+
+        start = time.monotonic()
+        answers = run_posts(one, range(posts // 10))
+        tenth = disk(db) - before
+        answers += run_posts(one, range(posts // 10, posts))
+        elapsed = time.monotonic() - start
+        grown = disk(db) - before
+    finally:
+        server.stop()
+    real = [a for kind, a in answers if kind == "real"]
+    flooded = [a for kind, a in answers if kind == "flood"]
+    with sqlite3.connect(db) as connection:
+        kept_real, = connection.execute(
+            "SELECT COUNT(*) FROM reports WHERE build = '044'").fetchone()
+        kept_flood, repeats, kept_bytes = connection.execute(
+            "SELECT COUNT(*), SUM(repeats), SUM(length(body)) FROM reports"
+            " WHERE client = '127.0.0.2'").fetchone()
+    print("flood: %d posts from one client (same body, other reports, 4 KB malformed), %d real"
+          " reports from %d other clients interleaved, under gunicorn, in %.0f s:"
+          % (len(flooded), len(real), len(real), elapsed))
+    print("  the client: %d answered OK (limit %d a window), %d answered 429; %d rows stored"
+          " (%d bytes of bodies; bound: %d x 4 KB = %d), %d posts counted on them"
+          % (flooded.count((200, b"OK")), vreport.DEFAULT_LIMIT,
+             sum(a[0] == 429 for a in flooded), kept_flood, kept_bytes, vreport.DEFAULT_LIMIT,
+             vreport.DEFAULT_LIMIT * vreport.MAX_BODY, repeats or 0))
+    print("  the others: %d of %d answered OK, %d stored"
+          % (real.count((200, b"OK")), len(real), kept_real))
+    print("  database and WAL grew %d bytes after %d posts, %d after %d (the %d real reports"
+          " included)" % (tenth, posts // 10, grown, posts, len(real)))
+
+
+def malformed_flood(posts, folder):
+    """posts of 4 KB malformed bodies from many clients, none over the limit:
+    the growth after a fifth and after all of them."""
+    db = os.path.join(folder, "malformed.sqlite3")
+    server = Gunicorn(db, folder)
+    try:
+        before = disk(db)
+        junk = b"log=" + b"M" * (vreport.MAX_BODY - 4 - 8)
+
+        def one(n):
+            return post(server.port, junk + b"%08d" % n,
+                        "127.%d.%d.%d" % (200 + n // 62500, n // 250 % 250, 2 + n % 250))
+
+        start = time.monotonic()
+        answers = run_posts(one, range(posts // 5))
+        fifth = disk(db) - before
+        answers += run_posts(one, range(posts // 5, posts))
+        elapsed = time.monotonic() - start
+        grown = disk(db) - before
+    finally:
+        server.stop()
+    with sqlite3.connect(db) as connection:
+        kept, = connection.execute("SELECT COUNT(*) FROM reports WHERE malformed = 1").fetchone()
+    print("malformed: %d posts of 4 KB, each from another client, in %.0f s: %d answered OK,"
+          " %d kept (VREPORT_MALFORMED_KEPT); database and WAL grew %d bytes after %d posts,"
+          " %d after %d" % (posts, elapsed, answers.count((200, b"OK")), kept, fifth,
+                            posts // 5, grown, posts))
+
+
+def seed_year(db, count):
+    """count reports over the last 365 days, in the first version's table."""
+    rng = random.Random(1)
+    groups = [("EXCEPTION_%s" % name, "%08X" % rng.randrange(0x400000, 0x420000), build)
+              for build in ("040", "041", "042", "043", "044", "045")
+              for name in ("ACCESS_VIOLATION", "IN_PAGE_ERROR", "STACK_OVERFLOW",
+                           "INT_DIVIDE_BY_ZERO", "PRIV_INSTRUCTION", "ILLEGAL_INSTRUCTION",
+                           "DATATYPE_MISALIGNMENT", "ARRAY_BOUNDS_EXCEEDED", "BREAKPOINT",
+                           "SINGLE_STEP", "FLT_INVALID_OPERATION", "NONCONTINUABLE_EXCEPTION")]
+    weights = [1.0 / (i + 1) for i in range(len(groups))]
+    now = time.time()
+    connection = sqlite3.connect(db)
+    connection.executescript("""
+        CREATE TABLE reports (id INTEGER PRIMARY KEY AUTOINCREMENT, received TEXT NOT NULL,
+            client TEXT NOT NULL, malformed INTEGER NOT NULL, exception TEXT, address TEXT,
+            build TEXT, body BLOB NOT NULL);
+        CREATE INDEX reports_group ON reports (exception, address, build);""")
+    times = sorted(now - rng.random() * 365 * 86400 for _ in range(count))
+
+    def rows():
+        for when in times:
+            exception, address, build = rng.choices(groups, weights)[0]
+            yield (vreport._timestamp(when), "198.51.100.%d" % rng.randrange(1, 255), exception,
+                   address, build, report(address, build, exception))
+
+    with connection:
+        connection.executemany(
+            "INSERT INTO reports (received, client, malformed, exception, address, build, body)"
+            " VALUES (?, ?, 0, ?, ?, ?, ?)", rows())
+    connection.close()
+
+
+def page_times(count, folder):
+    db = os.path.join(folder, "year.sqlite3")
+    start = time.monotonic()
+    seed_year(db, count)
+    seeded = time.monotonic() - start
+    # The first version's page: every group over every report.
+    with sqlite3.connect(db) as connection:
+        start = time.monotonic()
+        connection.execute(
+            "SELECT exception, address, build, COUNT(*), MIN(received), MAX(received)"
+            " FROM reports WHERE malformed = 0 GROUP BY exception, address, build"
+            " ORDER BY MAX(id) DESC LIMIT 1000").fetchall()
+        old = time.monotonic() - start
+    start = time.monotonic()
+    vreport.open_store(db)
+    migrated = time.monotonic() - start
+    server = Embedded(db)
+    try:
+        timings = {}
+        for path in ["/reports", "/reports?days=365", "/reports.json", "/reports?build=043"]:
+            runs = []
+            for _ in range(5):
+                start = time.monotonic()
+                status, page = get(server.port, path)
+                runs.append(time.monotonic() - start)
+                assert status == 200, (path, status)
+            timings[path] = (statistics.median(runs), len(page))
+    finally:
+        server.stop()
+    print("summary at %d reports over 365 days (%.1f MB; seeded in %.0f s, migrated in place"
+          " in %.1f s):" % (count, disk(db) / 1e6, seeded, migrated))
+    for path, (seconds, size) in timings.items():
+        print("  GET %-20s %6.3f s  (%d bytes)" % (path, seconds, size))
+    print("  the first version's grouped query over the reports: %.3f s" % old)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--uploads", type=int, default=3000)
+    parser.add_argument("--flood", type=int, default=100000)
+    parser.add_argument("--malformed", type=int, default=10000)
+    parser.add_argument("--reports", type=int, default=1000000)
+    args = parser.parse_args()
+    if not os.path.exists(GUNICORN[0]) or subprocess.run(
+            GUNICORN + ["--version"], stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL).returncode != 0:
+        sys.exit("bench: Debian's gunicorn is missing: run scripts/bootstrap.sh")
+    folder = tempfile.mkdtemp(prefix="vreport-bench-")
+    try:
+        if args.uploads:
+            figures = [(kind,) + throughput(kind, args.uploads, folder)
+                       for kind in ("embedded", "gunicorn")]
+            print("throughput, %d uploads from 20 clients at once:" % args.uploads)
+            for kind, rate, ok, stored in figures:
+                print("  %-28s %7.0f reports/s  (%d OK, %d stored)"
+                      % ("embedded (threads)" if kind == "embedded" else "gunicorn, 4 workers",
+                         rate, ok, stored))
+        if args.flood:
+            flood(args.flood, folder)
+        if args.malformed:
+            malformed_flood(args.malformed, folder)
+        if args.reports:
+            page_times(args.reports, folder)
+    finally:
+        shutil.rmtree(folder)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -6,7 +6,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 REPORT_PORT ?= 80
 
-.PHONY: all setup host win run test test-host test-win bootstrap clean report-server
+.PHONY: all setup host win run test test-host test-win bootstrap clean report-server fault-walk
 
 all: setup
 
@@ -37,6 +37,11 @@ test-win: win
 
 test: setup
 	@scripts/test.sh $(B)
+
+# Every call site of an installation, a reinstallation and an uninstall
+# failed and ended in turn under the fault injector (tests/support/fault).
+fault-walk: setup
+	@cmake --build $(B)/win --target fault-walk-full
 
 # The crash report server on this machine's loopback, its reports in the
 # build tree. /reports asks for the password kept in report-server/password

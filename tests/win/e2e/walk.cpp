@@ -86,21 +86,33 @@ WalkRecord walk_setup(const std::string& commandLine, const WalkPlan& plan, cons
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
-                        &process))
+    const DWORD flags = plan.beforeStart ? CREATE_SUSPENDED : 0;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, flags, nullptr, folder,
+                        &startup, &process))
         return record;
+    if (plan.beforeStart) {
+        if (!plan.beforeStart(process)) {
+            TerminateProcess(process.hProcess, 125);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+            return record;
+        }
+        ResumeThread(process.hThread);
+    }
     record.started = true;
     record.processId = process.dwProcessId;
     g_walked = process.hProcess;
 
     robot::Robot robot(process.dwProcessId);
+    robot.watch_all_processes(bool(plan.othersRunning));
     robot.start(5);
     Screenshots screenshots(plan.screenshotFolder);
     std::vector<HWND> handled;
     bool backdropSeen = false;
     const double start = clock_ms();
     for (;;) {
-        if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) {
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0 &&
+            (!plan.othersRunning || !plan.othersRunning())) {
             record.endedAtMs = clock_ms();
             record.finished = true;
             break;

@@ -32,6 +32,12 @@ struct WalkPlan {
     // Folder for BMP screenshots of each screen (empty: none).
     std::string screenshotFolder;
     DWORD timeoutMs = 60000;
+    // When set, the program is created suspended and this runs before its
+    // first instruction (false: it is ended instead of started).
+    std::function<bool(const PROCESS_INFORMATION&)> beforeStart;
+    // Also answers the boxes of the processes the program starts, and goes
+    // on after the program ended for as long as this returns true.
+    std::function<bool()> othersRunning;
 };
 
 struct WalkRecord {

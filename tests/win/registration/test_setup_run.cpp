@@ -59,7 +59,7 @@ TEST(SetupRun, RegistersLinksAndLaunchesTheInstalledProgram)
 
     // The probe was started maximised, in the install folder.
     std::string record = std::string(kInstallFolder) + "\\launch-record.txt";
-    ASSERT_TRUE(robot::wait_until([&] { return file_exists(record); }, 20000))
+    ASSERT_TRUE(robot::wait_until([&] { return file_exists(record); }, 60000))
         << "the installed program was not started";
     EXPECT_EQ(std::string(kInstallFolder) + "\r\n" + std::to_string(SW_SHOWMAXIMIZED) + "\r\n" +
                   kInstallFolder + "\\Veltranox.exe\r\n",

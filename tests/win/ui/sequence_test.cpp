@@ -33,7 +33,7 @@ HWND wait_location_dialog(robot::Robot& robot, HWND notThis)
             found = robot.find_dialog_with_control(kChangeButton);
             return found != NULL && found != notThis;
         },
-        15000);
+        60000);
     return found != notThis ? found : NULL;
 }
 
@@ -45,7 +45,7 @@ HWND wait_licence_dialog(robot::Robot& robot)
             found = robot.find_dialog_with_control(kLicenceField);
             return found != NULL && !robot::control_exists(found, kChangeButton);
         },
-        15000);
+        60000);
     return found;
 }
 
@@ -77,11 +77,11 @@ TEST(Sequence, RejectedFolderBringsTheProposalBack)
             return;
         proposal = robot::control_text(first, kFolderField);
         robot::click(first, kChangeButton);
-        HWND browser = find_folder_browser(10000);
+        HWND browser = find_folder_browser(60000);
         if (browser != NULL) {
             SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>("E:\\"));
             robot::click(browser, IDOK);
-            robot::wait_window_gone(browser, 5000);
+            robot::wait_window_gone(browser, 60000);
         }
         picked = robot::control_text(first, kFolderField);
         robot::click(first, IDOK);  // drive E: is removable: rejected

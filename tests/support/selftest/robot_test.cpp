@@ -47,17 +47,17 @@ TEST(Robot, FindsBoxesAndTellsThemFromDialogs)
     robot.set_answer_boxes(false);
     robot.start();
     std::thread helper([&] {
-        HWND box = robot.find_message_box(10000);
+        HWND box = robot.find_message_box(60000);
         ASSERT_NE(nullptr, box);
         EXPECT_TRUE(robot::is_message_box(box));
         EXPECT_EQ("Owned?", robot::window_text(box));
-        EXPECT_TRUE(robot.wait_for_notices(1, 5000)); // recorded, not answered
+        EXPECT_TRUE(robot.wait_for_notices(1, 60000)); // recorded, not answered
         Sleep(100);
         EXPECT_TRUE(IsWindow(box));
         EXPECT_TRUE(robot::click(box, IDOK));
-        EXPECT_TRUE(robot::wait_window_gone(box, 5000));
+        EXPECT_TRUE(robot::wait_window_gone(box, 60000));
 
-        HWND dialog = robot.find_dialog_with_control(1002, 10000);
+        HWND dialog = robot.find_dialog_with_control(1002, 60000);
         ASSERT_NE(nullptr, dialog);
         EXPECT_FALSE(robot::is_message_box(dialog));
         EXPECT_EQ("Caption here", robot::window_text(dialog));
@@ -94,7 +94,7 @@ TEST(Robot, EnterAndEscapeActLikeKeys)
     for (bool enter : {true, false}) {
         Robot robot;
         std::thread helper([&] {
-            HWND dialog = robot.find_dialog_with_control(1000, 10000);
+            HWND dialog = robot.find_dialog_with_control(1000, 60000);
             ASSERT_NE(nullptr, dialog);
             EXPECT_TRUE(enter ? robot::press_enter(dialog) : robot::press_escape(dialog));
         });
@@ -137,7 +137,7 @@ TEST(Robot, RulesWalkDialogs)
     options.withChange = true;
     std::thread late([&] {
         // The location rule is used up: this one stays until pressed here.
-        HWND dialog = robot.find_dialog_with_control(1002, 10000);
+        HWND dialog = robot.find_dialog_with_control(1002, 60000);
         Sleep(200);
         EXPECT_TRUE(robot::click(dialog, IDOK));
     });

@@ -290,7 +290,7 @@ TEST(FirstInstallation, InstallsRegistersLinksAndStartsThenASecondRunRewritesIt)
     EXPECT_TRUE(first.licenceText == payload.bytes(159)) << "the licence shown is not the carried text";
     EXPECT_TRUE(first.progressSeen) << "no progress notice while the files were written";
 
-    EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
+    EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 60000));
     expect_installation(payload, kInstallFolder, windows_directory(), {kLaunchRecord});
     expect_registered(kInstallFolder, sibling_path("ProbeSetup.exe"));
     expect_no_value(HKEY_LOCAL_MACHINE, kMachineKey, "Installed");
@@ -324,7 +324,7 @@ TEST(FirstInstallation, InstallsRegistersLinksAndStartsThenASecondRunRewritesIt)
     ASSERT_EQ(1u, second.locations.size());
     EXPECT_EQ(kInstallFolder, second.locations[0].folder) << "the previous folder is proposed";
     EXPECT_FALSE(second.locations[0].changeEnabled) << "Change... is locked on a reinstall";
-    EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
+    EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 60000));
     expect_installation(payload, kInstallFolder, windows_directory(), {kLaunchRecord});
     expect_registered(kInstallFolder, sibling_path("ProbeSetup.exe"));
     // The start-up copy carried the first run's record to the machine key.
@@ -394,7 +394,7 @@ TEST(RejectedFolder, IsAnnouncedAndTheProposalShownAgain)
         << "the proposal is shown again, not the rejected pick";
     EXPECT_EQ(picked, record.locations[2].folderAnswered);
 
-    EXPECT_EQ(launched_in(picked), wait_for_launch_record(picked, 20000));
+    EXPECT_EQ(launched_in(picked), wait_for_launch_record(picked, 60000));
     expect_installation(payload, picked, windows_directory(), {kLaunchRecord});
     expect_registered(picked, sibling_path("ProbeSetup.exe"));
     EXPECT_TRUE(names_in("D:\\").empty()) << "something was written to the floppy";
@@ -409,7 +409,7 @@ TEST(MainProgramRunning, InstallsTheReleaseThenRefusesToReplaceItWhileItRuns)
     EXPECT_EQ("(no notice)\n", notices_of(first));
     robot::Robot anyone;
     anyone.watch_all_processes(true);
-    HWND mainWindow = anyone.find_window_by_class(kMainWindowClass, 20000);
+    HWND mainWindow = anyone.find_window_by_class(kMainWindowClass, 60000);
     ASSERT_NE(nullptr, mainWindow) << "the installed program did not start";
     EXPECT_TRUE(IsZoomed(mainWindow)) << "the installed program starts maximised";
     expect_installation(payload, kInstallFolder, windows_directory());
@@ -429,7 +429,7 @@ TEST(MainProgramRunning, InstallsTheReleaseThenRefusesToReplaceItWhileItRuns)
     EXPECT_FALSE(file_exists(temp_folder() + "data.tmp"));
 
     PostMessageA(mainWindow, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(robot::wait_window_gone(mainWindow, 10000));
+    EXPECT_TRUE(robot::wait_window_gone(mainWindow, 60000));
 }
 
 // A newer release is installed; the older setup program refuses to
@@ -440,7 +440,7 @@ TEST(NewerInstalled, IsNotDowngraded)
     ASSERT_TRUE(make_quick_launch_folder());
     WalkRecord first = walk("NewerSetup.exe");
     EXPECT_EQ("(no notice)\n", notices_of(first));
-    EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
+    EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 60000));
     ASSERT_TRUE(remove_file(std::string(kInstallFolder) + "\\" + kLaunchRecord));
 
     Footprint before = Footprint::of(kInstallFolder);
@@ -474,7 +474,7 @@ TEST(MachineKeyClosed, InstallsWithTheSettingsKeyStandingIn)
 
         WalkRecord record = walk("ProbeSetup.exe");
         EXPECT_EQ("(no notice)\n", notices_of(record)) << "no notice 10 under nolmaccess";
-        EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
+        EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 60000));
         expect_installation(payload, kInstallFolder, kInstallFolder, {kLaunchRecord});
 
         expect_dword(HKEY_CURRENT_USER, kSettingsKey, "nolmaccess", 1);
@@ -496,7 +496,7 @@ TEST(MachineKeyClosed, InstallsWithTheSettingsKeyStandingIn)
     ASSERT_TRUE(remove_file(std::string(kInstallFolder) + "\\" + kLaunchRecord));
     WalkRecord again = walk("ProbeSetup.exe");
     EXPECT_EQ("(no notice)\n", notices_of(again));
-    EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
+    EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 60000));
     expect_installation(payload, kInstallFolder, windows_directory(), {kLaunchRecord});
 }
 
@@ -564,7 +564,7 @@ TEST(DamagedPayload, IsNeverInstalledAndNamesTheChecksum)
     // The damaged file is left out; everything else installs and starts.
     WalkRecord manifest = walk("ManifestFlipped.exe");
     EXPECT_EQ(crcNotice, notices_of(manifest));
-    EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
+    EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 60000));
     expect_installation(payload, kInstallFolder, windows_directory(), {kLaunchRecord}, 186);
     expect_registered(kInstallFolder, sibling_path("ManifestFlipped.exe"));
     ASSERT_TRUE(remove_file(std::string(kInstallFolder) + "\\" + kLaunchRecord));
@@ -654,7 +654,7 @@ TEST(PlantedLibraries, InTheDownloadsFolderAreNotLoadedAndTheInstallationComplet
         planted::NativeFirst nativeFirst;
         ASSERT_TRUE(nativeFirst.set());
         record = walk_path(setup, WalkPlan(), downloads.c_str());
-        EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 20000));
+        EXPECT_EQ(launched_in(kInstallFolder), wait_for_launch_record(kInstallFolder, 60000));
     }
     EXPECT_EQ("", planted::loaded_in(downloads));
     EXPECT_EQ("(no notice)\n", notices_of(record));
@@ -692,7 +692,7 @@ TEST(DoubleByteFolder, IsInstalledIntoWholeWhenBrowsedToAndWhenRecorded)
     EXPECT_EQ("(no notice)\n", notices_of(browsed));
     ASSERT_EQ(1u, browsed.locations.size());
     EXPECT_EQ(picked, browsed.locations[0].folderAnswered);
-    EXPECT_EQ(launched_in(picked), wait_for_launch_record(picked, 20000));
+    EXPECT_EQ(launched_in(picked), wait_for_launch_record(picked, 60000));
     expect_installation(payload, picked, windows_directory(), {kLaunchRecord});
     expect_registered(picked, sibling_path("ProbeSetup.exe"));
     expect_links_into(picked);
@@ -709,7 +709,7 @@ TEST(DoubleByteFolder, IsInstalledIntoWholeWhenBrowsedToAndWhenRecorded)
         EXPECT_EQ(folder, record.locations[0].folder);
         // Only a folder that holds the main program locks Change...
         EXPECT_EQ(run == 0, record.locations[0].changeEnabled);
-        EXPECT_EQ(launched_in(folder), wait_for_launch_record(folder, 20000));
+        EXPECT_EQ(launched_in(folder), wait_for_launch_record(folder, 60000));
         expect_installation(payload, folder, windows_directory(), {kLaunchRecord});
         expect_registered(folder, sibling_path("ProbeSetup.exe"));
         expect_links_into(folder);

@@ -167,7 +167,7 @@ int main(int argc, char** argv)
     // The installed program, started by the setup program.
     robot::Robot anyone;
     anyone.watch_all_processes(true);
-    HWND main = anyone.find_window_by_class(kMainWindowClass, 20000);
+    HWND main = anyone.find_window_by_class(kMainWindowClass, 60000);
     if (main == nullptr) {
         printf("walk: the installed program did not appear\n");
         print_summary();
@@ -182,7 +182,7 @@ int main(int argc, char** argv)
     printf("walk: installed program started%s; closing it\n",
            IsZoomed(main) ? " maximised" : "");
     PostMessageA(main, WM_CLOSE, 0, 0);
-    robot::wait_window_gone(main, 10000);
+    robot::wait_window_gone(main, 60000);
     print_summary();
     return (int)record.exitCode;
 }

@@ -223,7 +223,7 @@ bool browse_to(HWND locationDialog, const std::string& folder)
     bool confirmed = picked && robot::click(browser, IDOK);
     if (!confirmed)
         robot::click(browser, IDCANCEL);
-    robot::wait_window_gone(browser, 5000);
+    robot::wait_window_gone(browser, 60000);
     if (remote != nullptr)
         VirtualFreeEx(g_walked, remote, 0, MEM_RELEASE);
     return confirmed;

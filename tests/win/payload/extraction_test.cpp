@@ -53,7 +53,7 @@ TEST_F(Extraction, MissingResourceWritesNothingAndNamesTheStep)
     EXPECT_EQ(0, compressed_install(kMissing, folder_.c_str(), "missing.bin"));
     EXPECT_FALSE(path_exists(in_folder("missing.bin")));
     EXPECT_FALSE(path_exists(temp_ + "data.tmp"));
-    ASSERT_TRUE(robot_.wait_for_notices(2, 5000));
+    ASSERT_TRUE(robot_.wait_for_notices(2, 60000));
     for (const robot::Notice& notice : robot_.notices())
         EXPECT_EQ("ERROR 60", notice.caption);
 }
@@ -184,7 +184,7 @@ TEST_F(Extraction, ExpansionFailuresLeaveNoDestinationAndNoOpenFiles)
     ASSERT_TRUE(write_file(temp_ + "mode.tmp", container));
     ASSERT_TRUE(write_file(in_folder("b.scp"), "an older file"));
     EXPECT_EQ(0, file_expansion(temp_.c_str(), "mode.tmp", folder_.c_str(), "b.scp"));
-    ASSERT_TRUE(robot_.wait_for_notices(1, 5000));
+    ASSERT_TRUE(robot_.wait_for_notices(1, 60000));
     robot::Notice notice = robot_.notices()[0];
     EXPECT_EQ("ERROR DC5", notice.caption);
     EXPECT_EQ("Unable to to decompress files", notice.text);

@@ -49,7 +49,7 @@ TEST_F(LookupTest, MissingOrUnlistedResourceShowsItsNoticeWithTheSystemMessage)
 {
     DWORD size = 12345;
     EXPECT_EQ(find_payload_resource(kMissingId, &size), nullptr);
-    ASSERT_TRUE(robot_.wait_for_notices(1, 5000));
+    ASSERT_TRUE(robot_.wait_for_notices(1, 60000));
     std::vector<robot::Notice> notices = robot_.notices();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].caption, "ERROR 60");
@@ -62,7 +62,7 @@ TEST_F(LookupTest, MissingOrUnlistedResourceShowsItsNoticeWithTheSystemMessage)
     // that are not those built in.
     EXPECT_EQ(find_payload_resource(kUnlistedId, &size), nullptr);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_CRC);
-    ASSERT_TRUE(robot_.wait_for_notices(2, 5000));
+    ASSERT_TRUE(robot_.wait_for_notices(2, 60000));
     notices = robot_.notices();
     ASSERT_EQ(notices.size(), 2u);
     EXPECT_EQ(notices[1].caption, "ERROR 62");
@@ -88,7 +88,7 @@ TEST_F(LookupTest, EmptyResourceReportsAPendingErrorNumberAsNotice61)
     SetLastError(ERROR_INVALID_DATA);
     EXPECT_EQ(find_payload_resource(kEmptyId, &size), nullptr);
     EXPECT_EQ(size, 0u);
-    ASSERT_TRUE(robot_.wait_for_notices(1, 5000));
+    ASSERT_TRUE(robot_.wait_for_notices(1, 60000));
     std::vector<robot::Notice> notices = robot_.notices();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].caption, "ERROR 61");

@@ -35,7 +35,7 @@ TEST(Launch, StartsTheBareProgramNameMaximisedInTheInstallFolder)
     char current[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, current);
     EXPECT_EQ(folder, current);
-    ASSERT_TRUE(robot::wait_until([&] { return file_exists(record); }, 20000))
+    ASSERT_TRUE(robot::wait_until([&] { return file_exists(record); }, 60000))
         << "the probe did not run";
     std::string lines = read_file(record);
     EXPECT_EQ(folder + "\r\n" + std::to_string(SW_SHOWMAXIMIZED) + "\r\n" + folder +

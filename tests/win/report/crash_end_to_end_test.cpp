@@ -90,7 +90,7 @@ TEST(CrashEndToEnd, ReportsTheCrashUntilAcknowledgedThenRemovesTheReportKey)
 
     robot::Robot robot(process.dwProcessId);
     robot.set_answer_boxes(false);
-    HWND box = robot.find_message_box(20000);
+    HWND box = robot.find_message_box(60000);
     ASSERT_NE(nullptr, box) << "no message box from the crashed program";
     robot::Notice notice = robot::read_message_box(box);
     EXPECT_EQ("Error Notice", notice.caption);

@@ -11,11 +11,11 @@ INT_PTR run_driven(int controlId, const std::function<INT_PTR()>& open,
 {
     std::thread driver([&] {
         robot::Robot watcher;
-        HWND dialog = watcher.find_dialog_with_control(controlId, 10000);
+        HWND dialog = watcher.find_dialog_with_control(controlId, 60000);
         if (dialog == NULL)
             return;
         drive(dialog);
-        if (!robot::wait_window_gone(dialog, 10000))
+        if (!robot::wait_window_gone(dialog, 60000))
             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     });
     INT_PTR result = open();

@@ -99,7 +99,7 @@ TEST(LicenceDialog, DeclineEscapeAndEnter)
          [](HWND d) {
              HWND edit = GetDlgItem(d, kLicenceField);
              PostMessageA(d, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
-             return robot::wait_until([&] { return focus_of(d) == edit; }, 3000) &&
+             return robot::wait_until([&] { return focus_of(d) == edit; }, 60000) &&
                     robot::press_enter(d);
          },
          1},
@@ -108,7 +108,7 @@ TEST(LicenceDialog, DeclineEscapeAndEnter)
         SCOPED_TRACE(c.name);
         bool acted = false;
         ProbeRun run = run_probe("licence-sound.exe", [&](HWND dialog) {
-            robot::wait_until([&] { return focus_of(dialog) != NULL; }, 3000);
+            robot::wait_until([&] { return focus_of(dialog) != NULL; }, 60000);
             acted = c.act(dialog);
         });
         EXPECT_TRUE(run.shown);

@@ -97,7 +97,7 @@ TEST_F(LocationDialogTest, ButtonsAndKeysGiveInstallOrCancel)
         SCOPED_TRACE(c.name);
         bool acted = false;
         INT_PTR result = run([&](HWND dialog) {
-            robot::wait_until([&] { return focus_of(dialog) != NULL; }, 3000);
+            robot::wait_until([&] { return focus_of(dialog) != NULL; }, 60000);
             acted = c.act(dialog);
         });
         EXPECT_TRUE(acted);
@@ -156,7 +156,7 @@ Browse browse(const char* path, int specialFolder, bool confirm)
         kChangeButton, [] { return run_location_dialog(g_setup.backdropWindow); },
         [&](HWND dialog) {
             robot::click(dialog, kChangeButton);
-            HWND browser = find_folder_browser(10000);
+            HWND browser = find_folder_browser(60000);
             b.opened = browser != NULL;
             if (browser != NULL) {
                 b.owner = GetWindow(browser, GW_OWNER);
@@ -176,7 +176,7 @@ Browse browse(const char* path, int specialFolder, bool confirm)
                 b.okEnabled = robot::control_enabled(browser, IDOK);
                 if (!confirm || !robot::click(browser, IDOK))
                     robot::click(browser, IDCANCEL);
-                robot::wait_window_gone(browser, 5000);
+                robot::wait_window_gone(browser, 60000);
             }
             b.field = robot::control_text(dialog, kFolderField);
             robot::click(dialog, IDCANCEL);

@@ -31,7 +31,7 @@ HWND wait_location_dialog(robot::Robot& robot, HWND notThis)
             found = robot.find_dialog_with_control(kChangeButton);
             return found != NULL && found != notThis;
         },
-        15000);
+        60000);
     return found != notThis ? found : NULL;
 }
 
@@ -43,7 +43,7 @@ HWND wait_licence_dialog(robot::Robot& robot)
             found = robot.find_dialog_with_control(kLicenceField);
             return found != NULL && !robot::control_exists(found, kChangeButton);
         },
-        15000);
+        60000);
     return found;
 }
 

@@ -16,6 +16,7 @@
 #include <map>
 #include <string>
 
+#include "common/private_temp.h"
 #include "payload/catalogue.h"
 #include "tests/support/benchutil.h"
 #include "tests/support/robot.h"
@@ -206,31 +207,14 @@ void expect_unchanged(const Footprint& before, const Footprint& after)
     EXPECT_EQ(before.uninstall, after.uninstall) << "the uninstall entry was written";
 }
 
-bool elevated()
-{
-    HANDLE token;
-    DWORD elevation = 0, length = 0;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return false;
-    BOOL known = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &length);
-    CloseHandle(token);
-    return known && elevation != 0;
-}
-
 // What the racer leaves when it stops: its "data.tmp", also in a private
 // folder, which then cannot go with the installation's end.
 void remove_racer_files(const std::string& temp)
 {
     remove_file(temp + "data.tmp");
-    std::string folders = private_folders_in(temp);
-    for (size_t at = 0; at < folders.size();) {
-        size_t end = folders.find(' ', at);
-        if (end == std::string::npos)
-            end = folders.size();
-        std::string folder = temp + folders.substr(at, end - at);
-        remove_file(folder + "\\data.tmp");
-        RemoveDirectoryA(folder.c_str());
-        at = end + 1;
+    for (const std::string& name : private_folders_in(temp)) {
+        remove_file(temp + name + "\\data.tmp");
+        RemoveDirectoryA((temp + name).c_str());
     }
 }
 
@@ -320,7 +304,7 @@ TEST(FirstInstallation, InstallsRegistersLinksAndStartsThenASecondRunRewritesIt)
     // that folder exists only while the files are written, so attempts in it
     // prove that the racer ran alongside them. (How often it is refused while
     // the file is held depends on the machine's load: the tally says.)
-    if (elevated())
+    if (process_is_elevated())
         EXPECT_NE(std::string::npos, raced.find("private-rename ")) << "never raced the setup";
     remove_racer_files(temp_folder());
     EXPECT_EQ("(no notice)\n", notices_of(second));

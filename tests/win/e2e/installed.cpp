@@ -86,16 +86,16 @@ const std::string& Payload::bytes(int id) const
     return found == files_.end() ? none : found->second;
 }
 
-std::string private_folders_in(const std::string& temp)
+std::vector<std::string> private_folders_in(const std::string& temp)
 {
-    std::string names;
+    std::vector<std::string> names;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((temp + "vlx*.tmp").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return names;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            names += std::string(names.empty() ? "" : " ") + found.cFileName;
+            names.push_back(found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return names;
@@ -148,7 +148,7 @@ void expect_installation(const Payload& payload, const std::string& folder,
     const std::string other = uninstallerFolder == folder ? windows : folder;
     EXPECT_FALSE(file_exists(other + "\\vcluins1.exe")) << "a second uninstaller in " << other;
     EXPECT_FALSE(file_exists(temp_folder() + "data.tmp"));
-    EXPECT_EQ("", private_folders_in(temp_folder())) << "a private temp folder was left";
+    EXPECT_TRUE(private_folders_in(temp_folder()).empty()) << "a private temp folder was left";
 }
 
 void expect_string(HKEY root, const std::string& key, const char* name, const std::string& text)

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "tests/support/files.h"
 
@@ -36,8 +37,8 @@ private:
 
 std::string temp_folder();
 // The folders an elevated setup program makes for itself in temp
-// ("vlx*.tmp"), by name, blank-separated.
-std::string private_folders_in(const std::string& temp);
+// ("vlx*.tmp"), by name.
+std::vector<std::string> private_folders_in(const std::string& temp);
 
 // Every catalogued file in its place, byte for byte, read-only exactly
 // where the catalogue says; the install folder holds nothing else but

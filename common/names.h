@@ -23,7 +23,8 @@
 // The shortcut the setup program makes in the Start menu, on the desktop
 // and in the Quick Launch folder (under the local application data folder
 // when MapGroups names none).
-#define LINK_NAME           "\\Veltranox 2003" ".lnk"
+#define LINK_FILE_NAME      "Veltranox 2003" ".lnk"
+#define LINK_NAME           "\\" LINK_FILE_NAME
 #define QUICK_LAUNCH_SUBFOLDER "\\Microsoft\\Internet Explorer\\Quick Launch"
 
 // Files the setup program makes for a moment: the compressed copy of a

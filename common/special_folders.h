@@ -17,5 +17,6 @@ bool quick_launch_link_from_map_groups(char* path);
 
 // The link in the Quick Launch folder under the local application data
 // folder ("\Microsoft\Internet Explorer\Quick Launch" + LINK_NAME), when
-// that folder's path is 9 to 487 bytes long.
+// that folder's path is 9 to 487 bytes long. False with path empty when
+// the shell cannot name the folder.
 bool quick_launch_link_from_local_appdata(HWND owner, char* path);

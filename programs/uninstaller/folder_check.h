@@ -14,8 +14,9 @@ enum FolderVerdict {
     kFolderWithoutMainProgram, // no Veltranox.exe file in it
 };
 
-// Checks the recorded text. On acceptance folder (a path buffer) holds the
-// folder as a full path in its long form, without a trailing backslash.
+// Checks the recorded text. On acceptance, and for a folder without the
+// main program, folder (a path buffer) holds the folder as a full path in
+// its long form, without a trailing backslash; else it is empty.
 FolderVerdict install_folder_check(const char* recorded, char* folder);
 
 // The full, long form of a path without trailing backslashes, as used for

@@ -159,8 +159,9 @@ bool hand_over_to_copy(const char* self)
     return started;
 }
 
-bool wait_for_original(const char* commandLine)
+bool wait_for_original(const char* commandLine, char* originalFile)
 {
+    originalFile[0] = '\0';
     // Only the exact form hand_over_to_copy writes counts: a path that
     // holds the same words is no switch.
     unsigned long value = 0;
@@ -173,6 +174,16 @@ bool wait_for_original(const char* commandLine)
     if (!is_other_process(handle))
         return false;
     HandleGuard original = {handle};
+    // Asked while it still runs. QueryFullProcessImageNameA is looked up
+    // at run time (Windows Vista and later); where it is missing the
+    // original's file stays unknown.
+    typedef BOOL(WINAPI * ImageNameFunction)(HANDLE, DWORD, LPSTR, PDWORD);
+    ImageNameFunction imageName = library_entry<ImageNameFunction>(
+        GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA");
+    DWORD size = kPathSize;
+    if (imageName == NULL || !imageName(original.handle, 0, originalFile, &size) ||
+        size >= kPathSize)
+        originalFile[0] = '\0';
     WaitForSingleObject(original.handle, 30000);
     return true;
 }

@@ -17,8 +17,9 @@ bool hand_over_to_copy(const char* self);
 // In a copy: true when the arguments after the program's own path are
 // exactly "/after <handle>" and the handle is one of another process; the
 // original has then asked for confirmation, and has ended (or 30 s have
-// passed) when this returns.
-bool wait_for_original(const char* commandLine);
+// passed) when this returns. originalFile (a path buffer) receives the
+// original's file, or stays empty where the system cannot tell it.
+bool wait_for_original(const char* commandLine, char* originalFile);
 
 // The copy's own file goes at the next restart, where the system allows it,
 // and after it the folder of its own that an elevated original made.

@@ -26,6 +26,26 @@ LONG read_path(HKEY root, const char* keyPath, REGSAM access, char* path, LONG* 
     return read_string_value(key.handle, "Path", path, kPathSize);
 }
 
+enum Naming { kNamesIt, kNamesOther, kNamesUnknown };
+
+// Whether a value read with status (into named) names target, a folder or
+// a file. A missing value names nothing; one that cannot be read, or a
+// name that cannot be resolved, leaves it open: such an entry stays, and
+// is listed.
+Naming naming(LONG status, const char* named, const char* target)
+{
+    if (status == ERROR_FILE_NOT_FOUND)
+        return kNamesOther;
+    PathBuffer value, wanted;
+    if (status == ERROR_SUCCESS) {
+        comparable_path(named, value);
+        comparable_path(target, wanted);
+    }
+    if (status != ERROR_SUCCESS || value[0] == '\0' || wanted[0] == '\0')
+        return kNamesUnknown;
+    return lstrcmpiA(value, wanted) == 0 ? kNamesIt : kNamesOther;
+}
+
 // "Path" goes from the key when it names the folder (or, for the key the
 // record came from, whatever it names: it is the record itself).
 void remove_path_value(HKEY root, const char* keyPath, const char* folder, bool isSource,
@@ -45,8 +65,13 @@ void remove_path_value(HKEY root, const char* keyPath, const char* folder, bool 
     LONG status = read_string_value(key.handle, "Path", path, kPathSize);
     if (status == ERROR_FILE_NOT_FOUND)
         return;
-    if (!isSource && (status != ERROR_SUCCESS || !same_path(path, folder)))
-        return;
+    if (!isSource) {
+        Naming named = naming(status, path, folder);
+        if (named == kNamesUnknown)
+            report_failure(report, label);
+        if (named != kNamesIt)
+            return;
+    }
     if (RegDeleteValueA(key.handle, "Path") != ERROR_SUCCESS)
         report_failure(report, label);
 }
@@ -67,17 +92,21 @@ void remove_app_paths_entry(const char* folder, const char* mainProgram, Report*
             return;
         }
         PathBuffer program, path;
-        bool ours =
-            (read_string_value(entry.handle, NULL, program, kPathSize) == ERROR_SUCCESS &&
-             same_path(program, mainProgram)) ||
-            (read_string_value(entry.handle, "Path", path, kPathSize) == ERROR_SUCCESS &&
-             same_path(path, folder));
-        if (!ours)
+        Naming byProgram =
+            naming(read_string_value(entry.handle, NULL, program, kPathSize), program, mainProgram);
+        Naming byPath =
+            naming(read_string_value(entry.handle, "Path", path, kPathSize), path, folder);
+        if (byProgram != kNamesIt && byPath != kNamesIt) {
+            if (byProgram == kNamesUnknown || byPath == kNamesUnknown)
+                report_failure(report, "HKEY_LOCAL_MACHINE\\" APP_PATHS_ENTRY);
             return;
+        }
     }
     if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, APP_PATHS_ENTRY) != ERROR_SUCCESS)
         report_failure(report, "HKEY_LOCAL_MACHINE\\" APP_PATHS_ENTRY);
 }
+
+} // namespace
 
 // The uninstall entry is removed only when its "InstallLocation" names
 // this installation: a later installation elsewhere owns it otherwise. An
@@ -95,8 +124,10 @@ void remove_uninstall_entry(const char* folder, Report* report)
         PathBuffer location;
         if (status == ERROR_SUCCESS) {
             status = read_string_value(entry.handle, "InstallLocation", location, kPathSize);
-            if (status != ERROR_FILE_NOT_FOUND &&
-                (status != ERROR_SUCCESS || !same_path(location, folder)))
+            Naming named = naming(status, location, folder);
+            if (status != ERROR_FILE_NOT_FOUND && named == kNamesUnknown)
+                report_failure(report, "HKEY_LOCAL_MACHINE\\" UNINSTALL_ENTRY);
+            if (status != ERROR_FILE_NOT_FOUND && named != kNamesIt)
                 return;
         }
     }
@@ -105,7 +136,16 @@ void remove_uninstall_entry(const char* folder, Report* report)
         report_failure(report, "HKEY_LOCAL_MACHINE\\" UNINSTALL_ENTRY);
 }
 
-} // namespace
+bool read_install_location(char* path)
+{
+    RegistryKey entry;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY, 0, KEY_QUERY_VALUE, &entry.handle) !=
+        ERROR_SUCCESS) {
+        entry.handle = NULL;
+        return false;
+    }
+    return read_string_value(entry.handle, "InstallLocation", path, kPathSize) == ERROR_SUCCESS;
+}
 
 void find_install_record(InstallRecord* record)
 {
@@ -141,8 +181,6 @@ void remove_registration(const InstallRecord& record, const char* folder,
                          const char* mainProgram, Report* report)
 {
     remove_app_paths_entry(folder, mainProgram, report);
-
-    remove_uninstall_entry(folder, report);
 
     // Left in either key, "Path" would bring the removed folder back as
     // the next installation's proposal (the setup program copies the

@@ -24,9 +24,17 @@ struct InstallRecord {
 // key. Opens keys only; creates nothing.
 void find_install_record(InstallRecord* record);
 
-// Removes the App Paths and uninstall entries when they name this
-// installation, and "Path" from the key it was found in and from the
-// other key when it names the same folder. The settings key's other values
-// stay. What cannot be removed goes into the report.
+// Removes the App Paths entry when it names this installation, and
+// "Path" from the key it was found in and from the other key when it names
+// the same folder. The settings key's other values stay. What cannot be
+// removed goes into the report.
 void remove_registration(const InstallRecord& record, const char* folder,
                          const char* mainProgram, Report* report);
+
+// Removes the uninstall entry when its "InstallLocation" names folder (or
+// it has none); one that cannot be removed goes into the report.
+void remove_uninstall_entry(const char* folder, Report* report);
+
+// The uninstall entry's "InstallLocation" into path (a path buffer); false
+// when there is no entry or no such value, or it does not fit.
+bool read_install_location(char* path);

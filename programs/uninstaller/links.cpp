@@ -50,11 +50,14 @@ void remove_link(const char* link, const char* mainProgram, bool comReady, Repor
     if (comReady && link_target(link, target)) {
         // A target that cannot be compared leaves it open whose link this
         // is: it stays, and is listed.
-        PathBuffer comparable;
+        PathBuffer comparable, ours;
         comparable_path(target, comparable);
-        if (comparable[0] == '\0')
+        comparable_path(mainProgram, ours);
+        if (comparable[0] == '\0' || ours[0] == '\0') {
             report_failure(report, link);
-        if (comparable[0] == '\0' || !same_path(comparable, mainProgram))
+            return;
+        }
+        if (lstrcmpiA(comparable, ours) != 0)
             return;
     }
     SetFileAttributesA(link, FILE_ATTRIBUTE_NORMAL);
@@ -65,11 +68,18 @@ void remove_link(const char* link, const char* mainProgram, bool comReady, Repor
     SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, link, NULL);
 }
 
-void remove_link_in_special_folder(int csidl, const char* mainProgram, bool comReady,
-                                   Report* report)
+// unknown names the link for the list when the shell cannot tell the
+// folder (NULL: a folder that a system may well not have).
+void remove_link_in_special_folder(int csidl, const char* unknown, const char* mainProgram,
+                                   bool comReady, Report* report)
 {
     PathBuffer link;
-    if (special_folder_lookup(NULL, csidl, link) && path_append(link, LINK_NAME))
+    if (!special_folder_lookup(NULL, csidl, link)) {
+        if (unknown != NULL)
+            report_failure(report, unknown);
+        return;
+    }
+    if (path_append(link, LINK_NAME))
         remove_link(link, mainProgram, comReady, report);
 }
 
@@ -81,20 +91,29 @@ void remove_links(const char* mainProgram, Report* report)
     bool comReady = SUCCEEDED(com);
 
     // The setup program used the first folder of each pair that the shell
-    // gave it; which one that was depends on the shell of that day.
-    remove_link_in_special_folder(CSIDL_STARTMENU, mainProgram, comReady, report);
-    remove_link_in_special_folder(CSIDL_COMMON_STARTMENU, mainProgram, comReady, report);
-    remove_link_in_special_folder(CSIDL_DESKTOPDIRECTORY, mainProgram, comReady, report);
-    remove_link_in_special_folder(CSIDL_COMMON_DESKTOPDIRECTORY, mainProgram, comReady, report);
+    // gave it; which one that was depends on the shell of that day. Every
+    // system has the user's own folders: when the shell cannot name one
+    // now, a link may be left there unseen, and the list says so.
+    remove_link_in_special_folder(CSIDL_STARTMENU, LINK_FILE_NAME " in the Start menu",
+                                  mainProgram, comReady, report);
+    remove_link_in_special_folder(CSIDL_COMMON_STARTMENU, NULL, mainProgram, comReady, report);
+    remove_link_in_special_folder(CSIDL_DESKTOPDIRECTORY, LINK_FILE_NAME " on the desktop",
+                                  mainProgram, comReady, report);
+    remove_link_in_special_folder(CSIDL_COMMON_DESKTOPDIRECTORY, NULL, mainProgram, comReady,
+                                  report);
 
     // Quick Launch: the folder the user's MapGroups value names (taken as
     // it stands, within the lengths the setup program accepts), and the one
-    // under the local application data folder.
+    // under the local application data folder, which the setup program
+    // used when there was no such value.
     PathBuffer link;
-    if (quick_launch_link_from_map_groups(link))
+    bool mapped = quick_launch_link_from_map_groups(link);
+    if (mapped)
         remove_link(link, mainProgram, comReady, report);
     if (quick_launch_link_from_local_appdata(NULL, link))
         remove_link(link, mainProgram, comReady, report);
+    else if (link[0] == '\0' && !mapped)
+        report_failure(report, LINK_FILE_NAME " in Quick Launch");
 
     if (comReady)
         CoUninitialize();

@@ -20,11 +20,25 @@ bool deleted_or_gone(const char* path)
     return retried_delete(path) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
 }
 
-void remove_file(const char* folder, const char* name, const char* keep, Report* report)
+void remove_file(const char* folder, const char* name, Report* report)
 {
     PathBuffer path;
     path_join(folder, name, path);
-    if (path[0] == '\0' || (keep != NULL && same_path(path, keep)))
+    remove_installed_file(path, report);
+}
+
+// The entries that remove_installed_files deletes: the folder's files
+// except the main program and the uninstaller.
+bool removed_first(const PayloadEntry& entry)
+{
+    return entry.destination == PayloadDestination::InstallFolder;
+}
+
+} // namespace
+
+void remove_installed_file(const char* path, Report* report)
+{
+    if (path[0] == '\0')
         return;
     // Only a file that is not there is no failure; one whose attributes
     // cannot be read may well be.
@@ -34,8 +48,6 @@ void remove_file(const char* folder, const char* name, const char* keep, Report*
     if (!deleted_or_gone(path))
         report_failure(report, path);
 }
-
-} // namespace
 
 bool main_program_in_use(const char* mainProgram)
 {
@@ -48,14 +60,28 @@ bool main_program_in_use(const char* mainProgram)
     return GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
-void remove_installed_files(const char* folder, const char* keep, Report* report)
+void remove_installed_files(const char* folder, Report* report)
 {
-    // Catalogue order: the main program goes first.
     for (int i = 0; i < kPayloadEntryCount; ++i) {
-        if (kPayloadCatalogue[i].destination != PayloadDestination::WindowsDirectory)
-            remove_file(folder, kPayloadCatalogue[i].fileName, keep, report);
+        if (removed_first(kPayloadCatalogue[i]))
+            remove_file(folder, kPayloadCatalogue[i].fileName, report);
     }
-    remove_file(folder, kImageName, keep, report);
+    remove_file(folder, kImageName, report);
+}
+
+bool holds_installed_files(const char* folder)
+{
+    PathBuffer path;
+    for (int i = 0; i <= kPayloadEntryCount; ++i) {
+        if (i < kPayloadEntryCount && !removed_first(kPayloadCatalogue[i]) &&
+            kPayloadCatalogue[i].destination != PayloadDestination::MainProgram)
+            continue;
+        path_join(folder, i < kPayloadEntryCount ? kPayloadCatalogue[i].fileName : kImageName,
+                  path);
+        if (path[0] != '\0' && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+            return true;
+    }
+    return false;
 }
 
 int folder_entry_count(const char* folder, const char* except)

@@ -9,10 +9,18 @@
 bool main_program_in_use(const char* mainProgram);
 
 // Deletes the catalogue's files in the install folder (read-only ones
-// too) and the setup program's own leftover "image.tmp". The file named
-// keep (this program, when it runs from the folder) is left alone. A file
-// already missing is not a failure.
-void remove_installed_files(const char* folder, const char* keep, Report* report);
+// too) and the setup program's own leftover "image.tmp", all but the main
+// program and the uninstaller: those two go last, one by one, so that a
+// removal cut short still leaves the folder recognisable as an
+// installation. A file already missing is not a failure.
+void remove_installed_files(const char* folder, Report* report);
+
+// Deletes one file (a read-only one too); a missing one is no failure.
+void remove_installed_file(const char* path, Report* report);
+
+// Whether the folder holds the main program or any file that
+// remove_installed_files deletes.
+bool holds_installed_files(const char* folder);
 
 // Entries in the folder besides "." and ".." and the file named except
 // (a full path, or null).

@@ -5,6 +5,10 @@
 // the catalogue's files in the install folder, the links, the App Paths
 // and uninstall entries and the recorded "Path". The install folder goes
 // only when nothing else is left in it, so the user's own scripts stay.
+// The record goes before the main program, the uninstall entry after it,
+// and the uninstaller in the folder last: a removal stopped part-way (a
+// power cut, the task manager) can be run again, and finds what is left
+// through the record, the uninstall entry or its own folder.
 //
 // Left in place: the companion program vmon03.exe in the Windows directory
 // (it is not part of the install folder, and it reports a removed
@@ -102,12 +106,41 @@ int refuse_running()
     return kExitRefused;
 }
 
+// A folder named by something other than the record: taken for the
+// installation when it passes the same check, or when nothing of the
+// installation but the uninstaller itself is left in it (a removal that
+// was cut short after it had removed the record goes on from there).
+bool left_installation(const char* named, char* folder)
+{
+    FolderVerdict verdict = install_folder_check(named, folder);
+    return verdict == kFolderAccepted ||
+           (verdict == kFolderWithoutMainProgram && !holds_installed_files(folder));
+}
+
+// With no record left: the folder this uninstaller was started from
+// (origin, its file), unless that is the Windows directory, else the one
+// the uninstall entry names.
+bool unrecorded_installation(const char* origin, char* folder)
+{
+    PathBuffer named;
+    lstrcpynA(named, origin, kPathSize);
+    char* name = (char*)path_file_name(named);
+    if (name != named && lstrcmpiA(name, UNINSTALLER_NAME) == 0) {
+        name[-1] = '\0';
+        if (left_installation(named, folder))
+            return true;
+    }
+    return read_install_location(named) && left_installation(named, folder);
+}
+
 // Finds the installation and checks it; kExitRemoved when folder may be
 // cleared, else the exit code after the message was shown.
-int locate(InstallRecord* record, char* folder)
+int locate(const char* origin, InstallRecord* record, char* folder)
 {
     find_install_record(record);
     Text text;
+    if (record->source == kRecordNone && unrecorded_installation(origin, folder))
+        return kExitRemoved;
     if (record->source == kRecordNone) {
         text << "Veltranox 2003 is not installed on this computer: no install folder is "
                 "recorded for it."
@@ -159,7 +192,8 @@ int uninstall(const char* commandLine)
 {
     // A copy started by an uninstaller in the install folder: the user has
     // already said Yes there.
-    bool confirmed = wait_for_original(commandLine);
+    PathBuffer original;
+    bool confirmed = wait_for_original(commandLine, original);
 
     PathBuffer self;
     DWORD length = GetModuleFileNameA(NULL, self, kPathSize);
@@ -178,7 +212,7 @@ int uninstall(const char* commandLine)
 
     InstallRecord record;
     PathBuffer folder;
-    int refused = locate(&record, folder);
+    int refused = locate(confirmed ? original : self, &record, folder);
     if (refused != kExitRemoved)
         return refused;
     PathBuffer mainProgram;
@@ -208,9 +242,16 @@ int uninstall(const char* commandLine)
 
     Report report;
     memset(&report, 0, sizeof report);
+    // The main program and this uninstaller outlive the record: until the
+    // end, whatever stops this run leaves an installation that the
+    // uninstaller can find and remove again.
     remove_links(mainProgram, &report);
-    remove_installed_files(folder, selfLeft, &report);
+    remove_installed_files(folder, &report);
     remove_registration(record, folder, mainProgram, &report);
+    remove_installed_file(mainProgram, &report);
+    remove_uninstall_entry(folder, &report);
+    if (selfLeft == NULL)
+        remove_installed_file(installedSelf, &report);
     bool folderGone = remove_folder_if_empty(folder, &report);
     return closing_message(report, folder, folderGone, selfLeft);
 }

@@ -434,12 +434,12 @@ TEST_F(Uninstall, RecordedFoldersThatAreNoInstallationRemoveNothing)
     ASSERT_EQ(1u, dword.notices.size());
     EXPECT_NE(std::string::npos, dword.notices[0].text.find("is not a full path on a drive"));
 
-    // No "Path" anywhere.
-    {
-        HKEY key;
-        ASSERT_EQ(0, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMachineKey, 0, KEY_SET_VALUE, &key));
-        RegDeleteValueA(key, "Path");
-        RegCloseKey(key);
+    // No "Path" anywhere, and an uninstall entry that names no folder.
+    for (const char* key : {kMachineKey, kUninstallEntry}) {
+        HKEY opened;
+        ASSERT_EQ(0, RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_SET_VALUE, &opened));
+        RegDeleteValueA(opened, key == kMachineKey ? "Path" : "InstallLocation");
+        RegCloseKey(opened);
     }
     std::string before = installation_state();
     Outcome missing = run_uninstaller(uninstaller, IDYES);

@@ -1,17 +1,18 @@
-// fault-walk.exe: every call site of three scenarios failed once, at its
+// fault-walk.exe: every call site of four scenarios failed once, at its
 // first call and at its last, and ended once (faultinject.dll, injector.cpp),
 // with the release setup program and the uninstaller it installs, each run
 // followed by a plain run that must recover. One line per run, then
 // "N runs: N held, N broken"; the exit code is 1 when a run is broken.
 //
-// Scenarios: a first installation; an installation over a previous one; an
-// uninstall (the uninstaller in the install folder, which hands over to a
-// copy of itself) with a file of the user's own in the folder.
+// Scenarios: a first installation; an installation over a previous one; two
+// uninstalls with a file of the user's own in the folder, one with the
+// uninstaller in the install folder (it hands over to a copy of itself),
+// one with it in the Windows directory, where the uninstall entry points.
 //
 // usage: fault-walk.exe [--subset] [--list] [--scenario NAME] [--site TEXT]
 //   --subset    the runs that `make test` makes (see in_subset)
 //   --list      only list the sites
-//   --scenario  only first, over or uninstall
+//   --scenario  only first, over, uninstall or uninstall-registered
 //   --site      only the sites whose line contains TEXT
 // Next to it: VeltranoxSetup.exe (release), faultinject.dll and the code
 // maps VeltranoxSetup.map and vcluins1.map (site_map.py). What a run leaves
@@ -450,6 +451,8 @@ struct Scenario {
     const char* name;
     bool setup;               // the setup program, or the uninstaller
     bool previous;            // over a previous installation
+    bool registered;          // uninstall: the entry written, the uninstaller in
+                              // the Windows directory (else in the install folder)
     State reference;          // a clean run's end state
     std::string closing;      // uninstall: the clean run's last message
 };
@@ -459,9 +462,10 @@ std::string setup_program()
     return here("VeltranoxSetup.exe");
 }
 
-std::string installed_uninstaller()
+std::string installed_uninstaller(const Scenario& scenario)
 {
-    return std::string(kInstallFolder) + "\\vcluins1.exe";
+    return (scenario.registered ? windows_directory() : std::string(kInstallFolder)) +
+           "\\vcluins1.exe";
 }
 
 bool plain_install()
@@ -476,21 +480,23 @@ bool prepare(const Scenario& scenario)
     reset_machine();
     if (scenario.setup)
         return !scenario.previous || plain_install();
-    // No uninstall entry can be written: the uninstaller goes into the
-    // install folder, from where it hands over to a copy of itself.
+    // Where no uninstall entry can be written, the uninstaller goes into
+    // the install folder, from where it hands over to a copy of itself.
     bool installed;
-    {
+    if (scenario.registered) {
+        installed = plain_install();
+    } else {
         ReadOnlyKey uninstall(HKEY_LOCAL_MACHINE,
                               "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
         installed = uninstall.status() == 0 && plain_install();
     }
-    return installed && file_exists(installed_uninstaller()) &&
+    return installed && file_exists(installed_uninstaller(scenario)) &&
            write_file(std::string(kInstallFolder) + "\\" + kUserFile, "INT. KITCHEN - NIGHT\r\n");
 }
 
 std::string program_of(const Scenario& scenario)
 {
-    return scenario.setup ? setup_program() : installed_uninstaller();
+    return scenario.setup ? setup_program() : installed_uninstaller(scenario);
 }
 
 struct Verdict {
@@ -628,9 +634,12 @@ std::vector<std::string> untold(const Differences& d, const Run& run)
     std::vector<std::string> left;
     for (const auto* items : {&d.extra, &d.changed})
         for (const std::string& item : *items) {
-            // "file <path>", or "reg <root>\<key> <value>" named by its key.
-            std::string named = is_file(item) ? item.substr(5)
-                                              : item.substr(9, item.rfind(' ') - 9);
+            // "file <path>"; "link <path>" named by its file name (where the
+            // shell could not name the folder, the message cannot either);
+            // "reg <root>\<key> <value>" named by its key.
+            std::string named = is_file(item)                  ? item.substr(5)
+                                : item.compare(0, 5, "link ") == 0 ? name_of(item)
+                                                                   : item.substr(9, item.rfind(' ') - 9);
             if (lower(said).find(lower(named)) == std::string::npos)
                 left.push_back(item);
         }
@@ -676,13 +685,13 @@ void judge_recovery(const Scenario& scenario, const Run& injected, Verdict* v)
     Differences d = compare(scenario.reference, state_of(kInstallFolder));
     if (d.empty())
         return;
-    if (!file_exists(installed_uninstaller())) {
+    if (!file_exists(installed_uninstaller(scenario))) {
         if (!untold(d, injected).empty())
             v->broken.push_back("no uninstaller left to run again, and " +
                                 list(untold(d, injected)) + " remain");
         return;
     }
-    Run run = run_program(installed_uninstaller(), false, "record");
+    Run run = run_program(installed_uninstaller(scenario), false, "record");
     Verdict rerun;
     check_run_ended(run, &rerun);
     d = compare(scenario.reference, state_of(kInstallFolder));
@@ -707,12 +716,10 @@ struct Options {
 // files and registry values or start a process: in the first installation
 // each failed at its first call; over a previous installation each file
 // writer ended at (the main program must survive); in the uninstall each
-// file and process site failed and ended at. The full walk adds the last
-// calls, the ends in the first installation, the failures over a previous
-// one, every other function (reads, lookups, windows, the shell, COM) and
-// the uninstaller's registry sites, where an end after the files are gone
-// still leaves the App Paths entry and "Path" with no uninstaller to run
-// again.
+// file, registry and process site failed and ended at. The full walk adds
+// the last calls, the ends in the first installation, the failures over a
+// previous one and every other function (reads, lookups, windows, the
+// shell, COM).
 bool in_subset(const Scenario& scenario, const Site& site, const std::string& mode, bool last)
 {
     static const std::set<std::string> files = {
@@ -724,7 +731,7 @@ bool in_subset(const Scenario& scenario, const Site& site, const std::string& mo
     if (last || !(file || value))
         return false;
     if (!scenario.setup)
-        return file;
+        return file || value;
     if (scenario.previous)
         return mode == "kill" && file;
     return mode == "fail";
@@ -866,9 +873,10 @@ int main(int argc, char** argv)
         return 2;
     }
     Scenario scenarios[] = {
-        {"first", true, false, {}, ""},
-        {"over", true, true, {}, ""},
-        {"uninstall", false, false, {}, ""},
+        {"first", true, false, false, {}, ""},
+        {"over", true, true, false, {}, ""},
+        {"uninstall", false, false, false, {}, ""},
+        {"uninstall-registered", false, false, true, {}, ""},
     };
     DWORD start = GetTickCount();
     for (Scenario& scenario : scenarios)

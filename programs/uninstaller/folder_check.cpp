@@ -49,12 +49,21 @@ void comparable_path(const char* path, char* out)
     remove_trailing_backslashes(out, 3);
 }
 
-bool same_path(const char* a, const char* b)
+PathComparison compare_paths(const char* a, const char* b)
 {
+    if (a[0] == '\0' || b[0] == '\0')
+        return kOtherPath;
     PathBuffer first, second;
     comparable_path(a, first);
     comparable_path(b, second);
-    return first[0] != '\0' && lstrcmpiA(first, second) == 0;
+    if (first[0] == '\0' || second[0] == '\0')
+        return kPathUnknown;
+    return lstrcmpiA(first, second) == 0 ? kSamePath : kOtherPath;
+}
+
+bool same_path(const char* a, const char* b)
+{
+    return compare_paths(a, b) == kSamePath;
 }
 
 FolderVerdict install_folder_check(const char* recorded, char* folder)

@@ -23,6 +23,12 @@ FolderVerdict install_folder_check(const char* recorded, char* folder);
 // comparisons. Empty when the path cannot be resolved or does not fit.
 void comparable_path(const char* path, char* out);
 
-// True when both texts name the same folder or file (case and 8.3 aliases
-// aside, trailing backslashes ignored). Empty texts never match.
+enum PathComparison { kSamePath, kOtherPath, kPathUnknown };
+
+// Whether both texts name the same folder or file (case and 8.3 aliases
+// aside, trailing backslashes ignored): unknown when a text cannot be
+// resolved. An empty text names nothing.
+PathComparison compare_paths(const char* a, const char* b);
+
+// compare_paths gives kSamePath.
 bool same_path(const char* a, const char* b);

@@ -26,24 +26,15 @@ LONG read_path(HKEY root, const char* keyPath, REGSAM access, char* path, LONG* 
     return read_string_value(key.handle, "Path", path, kPathSize);
 }
 
-enum Naming { kNamesIt, kNamesOther, kNamesUnknown };
-
 // Whether a value read with status (into named) names target, a folder or
 // a file. A missing value names nothing; one that cannot be read, or a
 // name that cannot be resolved, leaves it open: such an entry stays, and
 // is listed.
-Naming naming(LONG status, const char* named, const char* target)
+PathComparison naming(LONG status, const char* named, const char* target)
 {
     if (status == ERROR_FILE_NOT_FOUND)
-        return kNamesOther;
-    PathBuffer value, wanted;
-    if (status == ERROR_SUCCESS) {
-        comparable_path(named, value);
-        comparable_path(target, wanted);
-    }
-    if (status != ERROR_SUCCESS || value[0] == '\0' || wanted[0] == '\0')
-        return kNamesUnknown;
-    return lstrcmpiA(value, wanted) == 0 ? kNamesIt : kNamesOther;
+        return kOtherPath;
+    return status == ERROR_SUCCESS ? compare_paths(named, target) : kPathUnknown;
 }
 
 // "Path" goes from the key when it names the folder (or, for the key the
@@ -66,10 +57,10 @@ void remove_path_value(HKEY root, const char* keyPath, const char* folder, bool 
     if (status == ERROR_FILE_NOT_FOUND)
         return;
     if (!isSource) {
-        Naming named = naming(status, path, folder);
-        if (named == kNamesUnknown)
+        PathComparison named = naming(status, path, folder);
+        if (named == kPathUnknown)
             report_failure(report, label);
-        if (named != kNamesIt)
+        if (named != kSamePath)
             return;
     }
     if (RegDeleteValueA(key.handle, "Path") != ERROR_SUCCESS)
@@ -92,12 +83,12 @@ void remove_app_paths_entry(const char* folder, const char* mainProgram, Report*
             return;
         }
         PathBuffer program, path;
-        Naming byProgram =
+        PathComparison byProgram =
             naming(read_string_value(entry.handle, NULL, program, kPathSize), program, mainProgram);
-        Naming byPath =
+        PathComparison byPath =
             naming(read_string_value(entry.handle, "Path", path, kPathSize), path, folder);
-        if (byProgram != kNamesIt && byPath != kNamesIt) {
-            if (byProgram == kNamesUnknown || byPath == kNamesUnknown)
+        if (byProgram != kSamePath && byPath != kSamePath) {
+            if (byProgram == kPathUnknown || byPath == kPathUnknown)
                 report_failure(report, "HKEY_LOCAL_MACHINE\\" APP_PATHS_ENTRY);
             return;
         }
@@ -124,10 +115,10 @@ void remove_uninstall_entry(const char* folder, Report* report)
         PathBuffer location;
         if (status == ERROR_SUCCESS) {
             status = read_string_value(entry.handle, "InstallLocation", location, kPathSize);
-            Naming named = naming(status, location, folder);
-            if (status != ERROR_FILE_NOT_FOUND && named == kNamesUnknown)
+            PathComparison named = naming(status, location, folder);
+            if (status != ERROR_FILE_NOT_FOUND && named == kPathUnknown)
                 report_failure(report, "HKEY_LOCAL_MACHINE\\" UNINSTALL_ENTRY);
-            if (status != ERROR_FILE_NOT_FOUND && named != kNamesIt)
+            if (status != ERROR_FILE_NOT_FOUND && named != kSamePath)
                 return;
         }
     }

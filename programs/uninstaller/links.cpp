@@ -50,14 +50,10 @@ void remove_link(const char* link, const char* mainProgram, bool comReady, Repor
     if (comReady && link_target(link, target)) {
         // A target that cannot be compared leaves it open whose link this
         // is: it stays, and is listed.
-        PathBuffer comparable, ours;
-        comparable_path(target, comparable);
-        comparable_path(mainProgram, ours);
-        if (comparable[0] == '\0' || ours[0] == '\0') {
+        PathComparison ours = compare_paths(target, mainProgram);
+        if (ours == kPathUnknown)
             report_failure(report, link);
-            return;
-        }
-        if (lstrcmpiA(comparable, ours) != 0)
+        if (ours != kSamePath)
             return;
     }
     SetFileAttributesA(link, FILE_ATTRIBUTE_NORMAL);

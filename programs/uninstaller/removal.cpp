@@ -34,6 +34,13 @@ bool removed_first(const PayloadEntry& entry)
     return entry.destination == PayloadDestination::InstallFolder;
 }
 
+bool is_in_folder(const char* folder, const char* name)
+{
+    PathBuffer path;
+    path_join(folder, name, path);
+    return path[0] != '\0' && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 } // namespace
 
 void remove_installed_file(const char* path, Report* report)
@@ -71,17 +78,13 @@ void remove_installed_files(const char* folder, Report* report)
 
 bool holds_installed_files(const char* folder)
 {
-    PathBuffer path;
-    for (int i = 0; i <= kPayloadEntryCount; ++i) {
-        if (i < kPayloadEntryCount && !removed_first(kPayloadCatalogue[i]) &&
-            kPayloadCatalogue[i].destination != PayloadDestination::MainProgram)
-            continue;
-        path_join(folder, i < kPayloadEntryCount ? kPayloadCatalogue[i].fileName : kImageName,
-                  path);
-        if (path[0] != '\0' && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+    for (int i = 0; i < kPayloadEntryCount; ++i) {
+        if ((removed_first(kPayloadCatalogue[i]) ||
+             kPayloadCatalogue[i].destination == PayloadDestination::MainProgram) &&
+            is_in_folder(folder, kPayloadCatalogue[i].fileName))
             return true;
     }
-    return false;
+    return is_in_folder(folder, kImageName);
 }
 
 int folder_entry_count(const char* folder, const char* except)

@@ -93,6 +93,7 @@ const int kDepth = 3;
     FAIL(WaitForSingleObject, WAIT_FAILED, ERROR_INVALID_HANDLE, ERROR_NOT_ENOUGH_MEMORY)     \
     FAIL(DuplicateHandle, FALSE, ERROR_ACCESS_DENIED, ERROR_NOT_ENOUGH_MEMORY)                \
     FAIL(GetProcessId, 0, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE)                          \
+    FAIL(QueryFullProcessImageNameA, FALSE, ERROR_ACCESS_DENIED, ERROR_INSUFFICIENT_BUFFER)   \
     FAIL(SetDefaultDllDirectories, FALSE, ERROR_INVALID_PARAMETER, ERROR_ACCESS_DENIED)       \
     FAIL(SetDllDirectoryA, FALSE, ERROR_INVALID_PARAMETER, ERROR_ACCESS_DENIED)               \
     FAIL(RegCreateKeyExA, ERROR_ACCESS_DENIED, 0, 0)                                          \

@@ -45,6 +45,7 @@ any WSGI server with `vreport:application`, configured from the environment:
 """
 import argparse
 import base64
+import contextlib
 import datetime
 import hmac
 import html
@@ -155,6 +156,23 @@ def connect(path):
     return sqlite3.connect(path, timeout=BUSY_TIMEOUT_S, isolation_level=None)
 
 
+@contextlib.contextmanager
+def transaction(path, begin="BEGIN IMMEDIATE"):
+    """A connection to the store inside one transaction: committed when the
+    block ends, rolled back when it raises, closed either way."""
+    connection = connect(path)
+    try:
+        connection.execute(begin)
+        try:
+            yield connection
+            connection.execute("COMMIT")
+        except BaseException:
+            connection.execute("ROLLBACK")
+            raise
+    finally:
+        connection.close()
+
+
 def rebuild_daily(connection):
     """Fills the per-day counts from the stored reports (inside the caller's
     transaction): for a database that had none."""
@@ -171,31 +189,27 @@ def open_store(path):
     and puts the file in WAL mode, so that readers never block the writers
     and each report is one short write. Safe when several processes open
     the same file at once."""
+    # The journal mode is kept in the file itself.
     connection = connect(path)
     try:
         connection.execute("PRAGMA journal_mode = WAL")
-        connection.execute("BEGIN IMMEDIATE")
-        try:
-            version, = connection.execute("PRAGMA user_version").fetchone()
-            if version < SCHEMA_VERSION:
-                for statement in SCHEMA.split(";\n"):
-                    if statement.strip():
-                        connection.execute(statement)
-                columns = [row[1] for row in connection.execute("PRAGMA table_info(reports)")]
-                if "repeats" not in columns:
-                    connection.execute("ALTER TABLE reports ADD COLUMN repeats"
-                                       " INTEGER NOT NULL DEFAULT 0")
-                for statement in SCHEMA_1.split(";\n"):
-                    if statement.strip():
-                        connection.execute(statement)
-                rebuild_daily(connection)
-                connection.execute("PRAGMA user_version = %d" % SCHEMA_VERSION)
-            connection.execute("COMMIT")
-        except BaseException:
-            connection.execute("ROLLBACK")
-            raise
     finally:
         connection.close()
+    with transaction(path) as connection:
+        version, = connection.execute("PRAGMA user_version").fetchone()
+        if version < SCHEMA_VERSION:
+            for statement in SCHEMA.split(";\n"):
+                if statement.strip():
+                    connection.execute(statement)
+            columns = [row[1] for row in connection.execute("PRAGMA table_info(reports)")]
+            if "repeats" not in columns:
+                connection.execute("ALTER TABLE reports ADD COLUMN repeats"
+                                   " INTEGER NOT NULL DEFAULT 0")
+            for statement in SCHEMA_1.split(";\n"):
+                if statement.strip():
+                    connection.execute(statement)
+            rebuild_daily(connection)
+            connection.execute("PRAGMA user_version = %d" % SCHEMA_VERSION)
 
 
 def client_key(client):
@@ -264,18 +278,8 @@ class Store:
         received = _timestamp(now)
         second = int(now)
         key = client_key(client)
-        connection = connect(self.path)
-        try:
-            connection.execute("BEGIN IMMEDIATE")
-            try:
-                outcome = self._post(connection, report, client, key, body, received, second)
-                connection.execute("COMMIT")
-            except BaseException:
-                connection.execute("ROLLBACK")
-                raise
-        finally:
-            connection.close()
-        return outcome
+        with transaction(self.path) as connection:
+            return self._post(connection, report, client, key, body, received, second)
 
     def _post(self, connection, report, client, key, body, received, second):
         start = second - self.window
@@ -333,9 +337,8 @@ class Store:
                     for i in range(days)]
         where = "day >= ?" + (" AND build = ?" if build else "")
         parameters = (day_list[0], build) if build else (day_list[0],)
-        connection = connect(self.path)
-        try:
-            connection.execute("BEGIN")  # one snapshot for every figure
+        # One snapshot for every figure.
+        with transaction(self.path, "BEGIN") as connection:
             groups = connection.execute(
                 "SELECT exception, address, build, SUM(reports), COUNT(*) OVER ()"
                 " FROM daily WHERE " + where + " GROUP BY exception, address, build"
@@ -361,9 +364,6 @@ class Store:
             malformed = connection.execute(
                 "SELECT received, client, body, repeats FROM reports WHERE malformed = 1"
                 " ORDER BY id DESC LIMIT ?", (SUMMARY_MALFORMED,)).fetchall()
-            connection.execute("COMMIT")
-        finally:
-            connection.close()
         index = {day: i for i, day in enumerate(day_list)}
         group_daily = {}
         build_daily = {}

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "payload/resource.h"
+#include "common/file_place.h"
 #include "common/names.h"
 #include "common/szdd_magic.h"
 #include "setup/notice.h"
@@ -82,9 +83,35 @@ private:
     const void* bytes_;
 };
 
-HANDLE create_for_writing(const char* path, DWORD flags)
+// Opens name in folder (path, joined) for writing, empty, as CREATE_ALWAYS
+// would, but never through a link: an existing file is judged on its own
+// handle before a byte of it changes, and a new one is made only where no
+// name stands (CREATE_NEW follows no link). INVALID_HANDLE_VALUE on a
+// failure, with the last error 0 when the notice was shown here.
+HANDLE create_installed(const char* path, const char* folder, const char* name, DWORD access,
+                        DWORD flags)
 {
-    return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, flags, NULL);
+    HANDLE file = CreateFileA(path, access, 0, NULL, OPEN_EXISTING, flags, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (GetLastError() != ERROR_FILE_NOT_FOUND)
+            return file;
+        file = CreateFileA(path, access, 0, NULL, CREATE_NEW, flags, NULL);
+        // A name that cannot be opened and yet stands is a link to nothing.
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
+            return file;
+    } else {
+        FilePlace place = file_place(file, folder, name);
+        if (place == kPlaceInFolder && SetEndOfFile(file))
+            return file;
+        DWORD error = GetLastError();
+        CloseHandle(file);
+        SetLastError(error);
+        if (place != kPlaceElsewhere)
+            return INVALID_HANDLE_VALUE;
+    }
+    tell_link(path);
+    SetLastError(ERROR_SUCCESS);
+    return INVALID_HANDLE_VALUE;
 }
 
 DWORD little_endian(const BYTE* at)
@@ -204,6 +231,14 @@ DWORD copy_failure_reason(LONG copied, DWORD systemError, const char* destinatio
 
 } // namespace
 
+void tell_link(const char* path)
+{
+    char text[kPathSize + 64];
+    wsprintfA(text, "%s is a link to a file elsewhere and was left as it is.", path);
+    error_notice(text, "39");
+    g_failureTold = true;
+}
+
 int raw_install(UINT id, const char* folder, const char* name, int readOnly)
 {
     PathBuffer path;
@@ -215,7 +250,7 @@ int raw_install(UINT id, const char* folder, const char* name, int readOnly)
     if (readOnly)
         flags |= FILE_ATTRIBUTE_READONLY;
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = create_for_writing(path, flags);
+    HANDLE file = create_installed(path, folder, name, GENERIC_WRITE, flags);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     int written = write_whole(file, resource.bytes(), resource.size());
@@ -240,7 +275,8 @@ int resource_write(UINT id, const char* folder, const char* name)
 int file_write(const void* bytes, DWORD count, const char* path)
 {
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = create_for_writing(path, FILE_FLAG_SEQUENTIAL_SCAN);
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     int written = write_whole(file, bytes, count);
@@ -307,8 +343,8 @@ int expand_held(HANDLE source, LONG expected, const char* destinationFolder,
 {
     PathBuffer destinationPath;
     path_join(destinationFolder, destinationName, destinationPath);
-    HANDLE destination = CreateFileA(destinationPath, GENERIC_READ | GENERIC_WRITE, 0, NULL,
-                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE destination = create_installed(destinationPath, destinationFolder, destinationName,
+                                          GENERIC_READ | GENERIC_WRITE, FILE_ATTRIBUTE_NORMAL);
     if (destination == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         CloseHandle(source);

@@ -54,6 +54,11 @@ void delete_in_folder(const char* folder, const char* name);
 // error notice "38" with its reason, once per reason and run.
 int install_entry(const PayloadEntry& entry, const char* folder);
 
+// An installed file's name that leads out of its folder (a link another
+// program made there) is never written, deleted or moved through: the
+// notice "39" names it, once, and the file it leads to stays as it is.
+void tell_link(const char* path);
+
 // The payload after the main program: entries 2 to 37 into the install
 // folder in catalogue order, then the companion program into the Windows
 // directory. A file that fails does not stop the others.

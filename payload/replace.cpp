@@ -2,6 +2,7 @@
 
 #include "payload/catalogue.h"
 #include "payload/extract.h"
+#include "common/file_place.h"
 #include "common/names.h"
 #include "setup/notice.h"
 #include "common/path.h"
@@ -26,7 +27,9 @@ bool newer_than_carried(DWORD major, DWORD leastSignificant)
 
 // The freshly expanded image may still be held by a scanner or indexer
 // for a moment; wait until nobody has it open. Returns 0 with the last
-// error of the final attempt when it never becomes free.
+// error of the final attempt when it never becomes free, or with the last
+// error 0 when the name has become a link meanwhile: that is told here,
+// and never moved over the main program.
 int wait_for_image(const char* imagePath)
 {
     DWORD error = 0;
@@ -34,8 +37,15 @@ int wait_for_image(const char* imagePath)
         Sleep(kImageOpenDelay);
         HANDLE image = open_exclusive(imagePath, FILE_FLAG_SEQUENTIAL_SCAN);
         if (image != INVALID_HANDLE_VALUE) {
+            FilePlace place = file_place(image, g_setup.installFolder, kImageName);
             CloseHandle(image);
-            return 1;
+            if (place == kPlaceInFolder)
+                return 1;
+            if (place == kPlaceElsewhere) {
+                tell_link(imagePath);
+                SetLastError(ERROR_SUCCESS);
+            }
+            return 0;
         }
         error = GetLastError();
         Sleep(kImageRetryDelay);
@@ -86,7 +96,15 @@ int main_program_replacement()
         existing = open_exclusive(mainProgram, FILE_ATTRIBUTE_NORMAL);
     }
     if (existing != INVALID_HANDLE_VALUE) {
+        // A main program that is a link elsewhere is neither replaced nor
+        // deleted: what it leads to is not this installation's.
+        bool elsewhere =
+            file_place(existing, g_setup.installFolder, MAIN_PROGRAM_NAME) == kPlaceElsewhere;
         CloseHandle(existing);
+        if (elsewhere) {
+            tell_link(mainProgram);
+            return kReplacementFailed;
+        }
         DWORD major = 0;
         DWORD leastSignificant = 0;
         if (file_version_query(mainProgram, &major, &leastSignificant) &&
@@ -105,8 +123,11 @@ int main_program_replacement()
     PathBuffer imagePath;
     path_join(g_setup.installFolder, kImageName, imagePath);
     if (!wait_for_image(imagePath)) {
-        system_error_notice(GetLastError(), "28");
-        retried_delete(imagePath);
+        // Error 0: the image has become a link, and what it leads to stays.
+        DWORD error = GetLastError();
+        system_error_notice(error, "28");
+        if (error != ERROR_SUCCESS)
+            retried_delete(imagePath);
         return kReplacementFailed;
     }
 

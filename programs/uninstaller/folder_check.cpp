@@ -99,11 +99,5 @@ FolderVerdict install_folder_check(const char* recorded, char* folder)
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
         return kFolderMissing;
     strcpy(folder, resolved);
-    PathBuffer mainProgram;
-    path_join(resolved, MAIN_PROGRAM_NAME, mainProgram);
-    attributes = GetFileAttributesA(mainProgram);
-    if (mainProgram[0] == '\0' || attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return kFolderWithoutMainProgram;
     return kFolderAccepted;
 }

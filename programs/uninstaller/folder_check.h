@@ -1,6 +1,5 @@
-// Whether a recorded install folder may be cleared. The uninstaller deletes
-// files by name inside this folder only, so the folder itself has to be one
-// that a Veltranox installation really lives in.
+// Whether a recorded install folder may be an installation at all: never a
+// drive root, the Windows folder or a path of another form.
 #pragma once
 
 enum FolderVerdict {
@@ -11,12 +10,12 @@ enum FolderVerdict {
     kFolderDriveRoot,          // "C:\", "C:", or something that resolves to it
     kFolderWindows,            // the Windows directory or a folder inside it
     kFolderMissing,            // no folder of that name
-    kFolderWithoutMainProgram, // no Veltranox.exe file in it
 };
 
-// Checks the recorded text. On acceptance, and for a folder without the
-// main program, folder (a path buffer) holds the folder as a full path in
-// its long form, without a trailing backslash; else it is empty.
+// Checks the recorded text. On acceptance folder (a path buffer) holds the
+// folder as a full path in its long form, without a trailing backslash;
+// else it is empty. Whether the folder holds an installation is for the
+// files in it to prove (holds_installed_files).
 FolderVerdict install_folder_check(const char* recorded, char* folder);
 
 // The full, long form of a path without trailing backslashes, as used for

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <string.h>
 
+#include "ownership.h"
 #include "common/path.h"
 #include "common/private_temp.h"
 #include "common/system_library.h"
@@ -71,26 +72,6 @@ bool is_other_process(HANDLE handle)
         return false;
     DWORD id = processId(handle);
     return id != 0 && id != GetCurrentProcessId();
-}
-
-// Whether the file at path holds exactly the bytes that can be read from
-// file (from its current position on).
-bool same_bytes(const char* path, HANDLE file)
-{
-    HandleGuard original = {
-        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL)};
-    if (original.handle == INVALID_HANDLE_VALUE)
-        return false;
-    char mine[4096], theirs[4096];
-    for (;;) {
-        DWORD mineRead, theirsRead;
-        if (!ReadFile(original.handle, mine, sizeof mine, &mineRead, NULL) ||
-            !ReadFile(file, theirs, sizeof theirs, &theirsRead, NULL) ||
-            mineRead != theirsRead || memcmp(mine, theirs, mineRead) != 0)
-            return false;
-        if (mineRead == 0)
-            return true;
-    }
 }
 
 // Starts copy with "/after <handle>", a handle of this process that the

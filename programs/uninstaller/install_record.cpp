@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "folder_check.h"
+#include "ownership.h"
 #include "common/registry.h"
 #include "common/names.h"
 
@@ -10,6 +11,20 @@
 #define UNINSTALL_ENTRY UNINSTALL_KEY_PATH "\\" PRODUCT_NAME
 
 namespace {
+
+// The settings key's value that names the folder of a removal under way.
+const char kRemovalValue[] = "RemovedFrom";
+
+// A string value of an existing key; false when it cannot be read.
+bool read_path_value(HKEY root, const char* keyPath, const char* name, char* value)
+{
+    RegistryKey key;
+    if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &key.handle) != ERROR_SUCCESS) {
+        key.handle = NULL;
+        return false;
+    }
+    return read_string_value(key.handle, name, value, kPathSize) == ERROR_SUCCESS;
+}
 
 // Reads "Path" from an existing key; ERROR_FILE_NOT_FOUND when the key or
 // the value is missing.
@@ -99,11 +114,30 @@ void remove_app_paths_entry(const char* folder, const char* mainProgram, Report*
 
 } // namespace
 
-// The uninstall entry is removed only when its "InstallLocation" names
-// this installation: a later installation elsewhere owns it otherwise. An
-// entry written before that value existed is taken as this one's.
-void remove_uninstall_entry(const char* folder, Report* report)
+// The folder of the main program that "DisplayIcon" names ("C:\...\x.exe",
+// perhaps quoted, perhaps with ",0" after it), into folder; empty when it
+// names none.
+void icon_folder(const char* icon, char* folder)
 {
+    PathBuffer path;
+    lstrcpynA(path, icon[0] == '"' ? icon + 1 : icon, kPathSize);
+    char* name = (char*)path_file_name(path);
+    for (char* at = name; *at != '\0'; at = CharNextA(at))
+        if (*at == '"' || *at == ',')
+            *at = '\0';
+    folder[0] = '\0';
+    if (name > path + 1) {
+        name[-1] = '\0';
+        comparable_path(path, folder);
+    }
+}
+
+// The uninstall entry is removed only when its "InstallLocation" names
+// this installation: a later installation elsewhere owns it otherwise, and
+// so does an installation whose files stand where "DisplayIcon" points.
+void remove_uninstall_entry(const char* folder, bool recorded, Report* report)
+{
+    const char kLabel[] = "HKEY_LOCAL_MACHINE\\" UNINSTALL_ENTRY;
     {
         RegistryKey entry;
         LONG status =
@@ -112,19 +146,56 @@ void remove_uninstall_entry(const char* folder, Report* report)
             entry.handle = NULL;
         if (status == ERROR_FILE_NOT_FOUND)
             return;
-        PathBuffer location;
+        PathBuffer location, icon, iconFolder;
         if (status == ERROR_SUCCESS) {
             status = read_string_value(entry.handle, "InstallLocation", location, kPathSize);
             PathComparison named = naming(status, location, folder);
+            if (status == ERROR_FILE_NOT_FOUND && !recorded) {
+                // Found without a record, the folder proves nothing of an
+                // entry that names none.
+                report_item(&report->foreign, kLabel);
+                return;
+            }
             if (status != ERROR_FILE_NOT_FOUND && named == kPathUnknown)
-                report_failure(report, "HKEY_LOCAL_MACHINE\\" UNINSTALL_ENTRY);
+                report_failure(report, kLabel);
             if (status != ERROR_FILE_NOT_FOUND && named != kSamePath)
                 return;
+            if (read_string_value(entry.handle, "DisplayIcon", icon, kPathSize) == ERROR_SUCCESS) {
+                icon_folder(icon, iconFolder);
+                if (iconFolder[0] != '\0' && compare_paths(iconFolder, folder) != kSamePath &&
+                    holds_installed_files(iconFolder)) {
+                    report_item(&report->foreign, kLabel);
+                    return;
+                }
+            }
+        }
+        // Files of the installation that could not be removed keep it listed.
+        if (holds_installed_files(folder)) {
+            report_failure(report, kLabel);
+            return;
         }
     }
     LONG status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY);
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-        report_failure(report, "HKEY_LOCAL_MACHINE\\" UNINSTALL_ENTRY);
+        report_failure(report, kLabel);
+}
+
+void record_removal(const char* folder)
+{
+    RegistryKey key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, 0, NULL, 0, KEY_SET_VALUE, NULL,
+                        &key.handle, NULL) != ERROR_SUCCESS) {
+        key.handle = NULL;
+        return;
+    }
+    write_string_value(key.handle, kRemovalValue, folder);
+}
+
+bool removal_recorded(const char* folder)
+{
+    PathBuffer recorded;
+    return read_path_value(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, kRemovalValue, recorded) &&
+           same_path(recorded, folder);
 }
 
 bool read_install_location(char* path)

@@ -31,9 +31,22 @@ void find_install_record(InstallRecord* record);
 void remove_registration(const InstallRecord& record, const char* folder,
                          const char* mainProgram, Report* report);
 
-// Removes the uninstall entry when its "InstallLocation" names folder (or
-// it has none); one that cannot be removed goes into the report.
-void remove_uninstall_entry(const char* folder, Report* report);
+// Removes the uninstall entry when it is this installation's: its
+// "InstallLocation" names folder (an entry without one, as earlier versions
+// wrote it, only when the record named the folder), and no folder it names
+// ("InstallLocation", "DisplayIcon") still holds files of the installation.
+// An entry that stays for such files is listed; one that cannot be removed
+// goes into the report.
+void remove_uninstall_entry(const char* folder, bool recorded, Report* report);
+
+// The folder of a removal under way, kept in the settings key: a removal
+// whose own uninstaller lies in the folder can still be finished after the
+// last installed file went, when nothing but that uninstaller is left to
+// tell that the folder was an installation. The value stays afterwards,
+// like the settings key's others: deleting it would only open that gap
+// again at the very end.
+void record_removal(const char* folder);
+bool removal_recorded(const char* folder);
 
 // The uninstall entry's "InstallLocation" into path (a path buffer); false
 // when there is no entry or no such value, or it does not fit.

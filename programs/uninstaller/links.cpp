@@ -46,16 +46,24 @@ void remove_link(const char* link, const char* mainProgram, bool comReady, Repor
             report_failure(report, link);
         return;
     }
-    char target[kPathSize];
-    if (comReady && link_target(link, target)) {
-        // A target that cannot be compared leaves it open whose link this
-        // is: it stays, and is listed.
-        PathComparison ours = compare_paths(target, mainProgram);
-        if (ours == kPathUnknown)
-            report_failure(report, link);
-        if (ours != kSamePath)
-            return;
+    // Without COM nothing can tell whose link this is: it stays, listed.
+    if (!comReady) {
+        report_failure(report, link);
+        return;
     }
+    // Only a shell link to this installation's main program is ours; a
+    // file of that name that is no such link, or one that leads to another
+    // program, stays and is listed. A target that cannot be compared
+    // leaves it open: it stays, and is listed as not removed.
+    char target[kPathSize];
+    PathComparison ours = link_target(link, target) ? compare_paths(target, mainProgram)
+                                                    : kOtherPath;
+    if (ours == kPathUnknown)
+        report_failure(report, link);
+    else if (ours == kOtherPath)
+        report_item(&report->foreign, link);
+    if (ours != kSamePath)
+        return;
     SetFileAttributesA(link, FILE_ATTRIBUTE_NORMAL);
     if (!DeleteFileA(link)) {
         report_failure(report, link);

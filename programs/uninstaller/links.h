@@ -5,7 +5,7 @@
 #include "report.h"
 
 // Deletes "Veltranox 2003.lnk" from every folder the setup program may
-// have put it in, unless the link points at some other program (a link of
-// that name that cannot be read is taken for one of ours). Call it while
-// the main program is still in place.
+// have put it in when it is a shell link to mainProgram; anything else of
+// that name (a link to another program, a file that is no link) stays and
+// is listed. Call it while the main program is still in place.
 void remove_links(const char* mainProgram, Report* report);

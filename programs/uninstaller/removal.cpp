@@ -4,9 +4,9 @@
 #include <string.h>
 
 #include "folder_check.h"
+#include "ownership.h"
 #include "payload/catalogue.h"
 #include "common/names.h"
-#include "common/retried_delete.h"
 #include "common/path.h"
 
 namespace {
@@ -14,47 +14,40 @@ namespace {
 // The name the main program replacement expands the new copy under.
 const char kImageName[] = IMAGE_FILE_NAME;
 
-// Deleted, or gone by itself while the attempts ran.
-bool deleted_or_gone(const char* path)
-{
-    return retried_delete(path) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
-}
-
-void remove_file(const char* folder, const char* name, Report* report)
+// Removes name in folder by what the check found.
+void remove_checked(CheckedFile& file, Ownership ownership, const char* folder, const char* name,
+                    ReportList* notOurs, Report* report)
 {
     PathBuffer path;
     path_join(folder, name, path);
-    remove_installed_file(path, report);
+    switch (ownership) {
+    case kAbsent:
+        return;
+    case kOurs:
+        if (!file.remove())
+            report_failure(report, path);
+        return;
+    case kChanged:
+        report_item(notOurs, path);
+        return;
+    case kLeadsOut:
+        report_item(&report->foreign, path);
+        return;
+    case kUnreadable:
+        report_failure(report, path);
+        return;
+    }
 }
 
-// The entries that remove_installed_files deletes: the folder's files
-// except the main program and the uninstaller.
-bool removed_first(const PayloadEntry& entry)
+void remove_entry(const char* folder, int entry, Report* report)
 {
-    return entry.destination == PayloadDestination::InstallFolder;
-}
-
-bool is_in_folder(const char* folder, const char* name)
-{
-    PathBuffer path;
-    path_join(folder, name, path);
-    return path[0] != '\0' && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    const char* name = kPayloadCatalogue[entry].fileName;
+    CheckedFile file;
+    Ownership ownership = file.check(folder, name, entry, entry == kMainProgramEntry);
+    remove_checked(file, ownership, folder, name, &report->changed, report);
 }
 
 } // namespace
-
-void remove_installed_file(const char* path, Report* report)
-{
-    if (path[0] == '\0')
-        return;
-    // Only a file that is not there is no failure; one whose attributes
-    // cannot be read may well be.
-    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
-        (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND))
-        return;
-    if (!deleted_or_gone(path))
-        report_failure(report, path);
-}
 
 bool main_program_in_use(const char* mainProgram)
 {
@@ -70,21 +63,27 @@ bool main_program_in_use(const char* mainProgram)
 void remove_installed_files(const char* folder, Report* report)
 {
     for (int i = 0; i < kPayloadEntryCount; ++i) {
-        if (removed_first(kPayloadCatalogue[i]))
-            remove_file(folder, kPayloadCatalogue[i].fileName, report);
+        if (kPayloadCatalogue[i].destination == PayloadDestination::InstallFolder)
+            remove_entry(folder, i, report);
     }
-    remove_file(folder, kImageName, report);
+    // The setup program leaves "image.tmp" only when a replacement was cut
+    // short, and then it holds the main program it carried: another
+    // program's file of that name stays.
+    CheckedFile image;
+    Ownership ownership = image.check(folder, kImageName, kMainProgramSums, false);
+    remove_checked(image, ownership, folder, kImageName, &report->foreign, report);
 }
 
-bool holds_installed_files(const char* folder)
+void remove_main_program(const char* folder, Report* report)
 {
-    for (int i = 0; i < kPayloadEntryCount; ++i) {
-        if ((removed_first(kPayloadCatalogue[i]) ||
-             kPayloadCatalogue[i].destination == PayloadDestination::MainProgram) &&
-            is_in_folder(folder, kPayloadCatalogue[i].fileName))
-            return true;
-    }
-    return is_in_folder(folder, kImageName);
+    remove_entry(folder, kMainProgramEntry, report);
+}
+
+void remove_folder_uninstaller(const char* folder, const char* self, Report* report)
+{
+    CheckedFile file;
+    Ownership ownership = file.check_same_as(folder, UNINSTALLER_NAME, self);
+    remove_checked(file, ownership, folder, UNINSTALLER_NAME, &report->foreign, report);
 }
 
 int folder_entry_count(const char* folder, const char* except)

@@ -12,15 +12,18 @@ bool main_program_in_use(const char* mainProgram);
 // too) and the setup program's own leftover "image.tmp", all but the main
 // program and the uninstaller: those two go last, one by one, so that a
 // removal cut short still leaves the folder recognisable as an
-// installation. A file already missing is not a failure.
+// installation. Each file goes only while it holds the bytes the setup
+// program wrote; one that changed, or that leads out of the folder, stays
+// and is listed. A file already missing is not a failure.
 void remove_installed_files(const char* folder, Report* report);
 
-// Deletes one file (a read-only one too); a missing one is no failure.
-void remove_installed_file(const char* path, Report* report);
+// Deletes the main program the same way (a newer version of ours counts as
+// ours).
+void remove_main_program(const char* folder, Report* report);
 
-// Whether the folder holds the main program or any file that
-// remove_installed_files deletes.
-bool holds_installed_files(const char* folder);
+// Deletes the uninstaller in the folder when it holds exactly the bytes of
+// self, the running uninstaller (which, as a copy, was checked against it).
+void remove_folder_uninstaller(const char* folder, const char* self, Report* report);
 
 // Entries in the folder besides "." and ".." and the file named except
 // (a full path, or null).

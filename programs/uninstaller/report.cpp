@@ -2,16 +2,21 @@
 
 #include <string.h>
 
-void report_failure(Report* report, const char* item)
+void report_item(ReportList* list, const char* item)
 {
-    ++report->failures;
-    size_t used = strlen(report->text);
+    ++list->count;
+    size_t used = strlen(list->text);
     size_t length = strlen(item);
     // Room for the item, its line break and a closing "... and N more".
-    if (used + length + 2 + 32 > sizeof report->text)
+    if (used + length + 2 + 32 > sizeof list->text)
         return;
-    memcpy(report->text + used, item, length);
-    report->text[used + length] = '\n';
-    report->text[used + length + 1] = '\0';
-    ++report->listed;
+    memcpy(list->text + used, item, length);
+    list->text[used + length] = '\n';
+    list->text[used + length + 1] = '\0';
+    ++list->listed;
+}
+
+void report_failure(Report* report, const char* item)
+{
+    report_item(&report->failed, item);
 }

@@ -146,3 +146,78 @@ bool keep_for_lnkinfo(const std::string& link, const char* name)
     std::string copy = std::string(output) + "\\" + name;
     return CopyFileA(link.c_str(), copy.c_str(), FALSE) != 0;
 }
+
+namespace {
+
+// The Unix path of a Windows one (Wine's kernel32 names it); empty when
+// there is none.
+std::string unix_path(const std::string& path)
+{
+    typedef char*(CDECL * UnixName)(const WCHAR*);
+    UnixName unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    std::wstring wide = long_form(path);
+    if (wide.compare(0, 4, L"\\\\?\\") == 0)
+        wide.erase(0, 4);
+    char* name = unixName != NULL ? unixName(wide.c_str()) : NULL;
+    if (name == NULL)
+        return "";
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+// Runs a Unix program (Wine starts one like a Windows program, but hands
+// back no process to wait for), until done says it has done its work.
+bool run_unix(const std::string& commandLine, bool (*done)(const std::string&),
+              const std::string& path)
+{
+    std::string line = commandLine;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        WaitForSingleObject(process.hProcess, 30000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    for (int waited = 0; waited < 30000; waited += 50) {
+        if (done(path))
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+// A name stands at path (a link counts, also one that leads nowhere).
+bool name_stands(const std::string& path)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(long_form(path).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return true;
+}
+
+bool name_gone(const std::string& path)
+{
+    return !name_stands(path);
+}
+
+}  // namespace
+
+// Wine makes a Unix symbolic link of a Windows one: the Unix ln makes it,
+// the Unix rm removes it (the file functions would act on its target).
+bool make_file_symlink(const std::string& link, const std::string& target)
+{
+    std::string from = unix_path(target), to = unix_path(link);
+    return !from.empty() && !to.empty() &&
+           run_unix("\"Z:\\bin\\ln\" -s -f -n \"" + from + "\" \"" + to + "\"", name_stands, link);
+}
+
+bool remove_file_symlink(const std::string& link)
+{
+    std::string path = unix_path(link);
+    return !path.empty() && run_unix("\"Z:\\bin\\rm\" -f \"" + path + "\"", name_gone, link);
+}

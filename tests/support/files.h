@@ -24,6 +24,11 @@ bool make_folders(const std::string& path);
 std::string make_folder_of_length(const std::string& parent, size_t length);
 // Deletes the file when it is there; true when it is gone afterwards.
 bool remove_file(const std::string& path);
+// Makes link a symbolic link to the file target (which need not exist), as
+// another program of the user could: under Wine a Unix symbolic link.
+bool make_file_symlink(const std::string& link, const std::string& target);
+// Removes such a link itself, not the file it leads to.
+bool remove_file_symlink(const std::string& link);
 
 std::string windows_directory();
 // SHGetFolderPathA without creating anything; empty when the shell fails.

@@ -4,6 +4,10 @@
 //   szdd crc-table OUT ID FILE [ID FILE...]
 //                          writes the CRC-32 of each FILE as a table of
 //                          little-endian 32-bit pairs (ID, CRC), in order
+//   szdd sum-table OUT FILE|- [FILE|-...]
+//                          writes the size and CRC-32 of each FILE as
+//                          little-endian 32-bit pairs (SIZE, CRC), in order;
+//                          "-" (a file not carried) gives FFFFFFFF, 0
 // Exit code 0 on success, 1 on any failure (message on stderr), 2 on usage.
 
 #include "szdd.h"
@@ -23,7 +27,8 @@ const char* const kUsage =
     "usage: szdd compress IN OUT    write IN as an SZDD container\n"
     "       szdd compress --greedy IN OUT   (greedy parse, for comparison)\n"
     "       szdd expand IN OUT      expand an SZDD container\n"
-    "       szdd crc-table OUT ID FILE [ID FILE...]   CRC-32 of each FILE, by ID\n";
+    "       szdd crc-table OUT ID FILE [ID FILE...]   CRC-32 of each FILE, by ID\n"
+    "       szdd sum-table OUT FILE|- [FILE|-...]     size and CRC-32 of each FILE\n";
 
 struct File {
     std::FILE* f;
@@ -107,6 +112,28 @@ int crc_table(const std::vector<std::string>& args) {
     return write_file(args[1].c_str(), table) ? 0 : 1;
 }
 
+// The table of what the setup program writes, for the uninstaller: the
+// size and CRC-32 of each installed file as it lies on disk (the expanded
+// bytes), both 32-bit little-endian, in catalogue order.
+int sum_table(const std::vector<std::string>& args) {
+    std::vector<std::uint8_t> table, data;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        std::uint32_t size = 0xFFFFFFFFu, crc = 0;
+        if (args[i] != "-") {
+            if (!read_file(args[i].c_str(), data)) return 1;
+            if (data.size() >= 0xFFFFFFFFu) {
+                std::fprintf(stderr, "szdd: %s is too large\n", args[i].c_str());
+                return 1;
+            }
+            size = std::uint32_t(data.size());
+            crc = crc32_update(0, data.data(), data.size());
+        }
+        for (std::uint32_t value : {size, crc})
+            for (int shift = 0; shift < 32; shift += 8) table.push_back(std::uint8_t(value >> shift));
+    }
+    return write_file(args[1].c_str(), table) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,6 +144,7 @@ int main(int argc, char** argv) {
         return compress_file(args[2].c_str(), args[3].c_str(), szdd::Parse::greedy);
     if (args.size() == 3 && args[0] == "expand") return expand_file(args[1].c_str(), args[2].c_str());
     if (args.size() >= 4 && args.size() % 2 == 0 && args[0] == "crc-table") return crc_table(args);
+    if (args.size() >= 3 && args[0] == "sum-table") return sum_table(args);
     std::fputs(kUsage, stderr);
     return 2;
 }

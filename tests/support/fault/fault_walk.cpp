@@ -46,7 +46,7 @@ const UINT kKilledExitCode = 0xFA17;
 const DWORD kRunTimeoutMs = 60000;
 // The step codes of the setup program's notices.
 const std::set<std::string> kStepCodes = {"1A", "2",  "3",  "4",  "5",  "10", "11", "12", "13",
-                                          "14", "15", "16", "22", "27", "28", "34", "37", "38",
+                                          "14", "15", "16", "22", "27", "28", "34", "37", "38", "39",
                                           "43", "60", "61", "62", "70", "DC5", "DC6"};
 
 std::string here(const char* name)
@@ -205,6 +205,10 @@ void add_values(const RegistryKey& key, State* state)
         // Carried into the machine key by the next run's start-up copy.
         if (key.root == HKEY_LOCAL_MACHINE && std::string(key.path) == kMachineKey &&
             std::string(name) == "Installed")
+            continue;
+        // The uninstaller's note of the folder it removed: no part of an
+        // installation, and kept whether or not a run got to write it.
+        if (key.root == HKEY_CURRENT_USER && std::string(name) == "RemovedFrom")
             continue;
         (*state)["reg " + std::string(key.rootName) + "\\" + key.path + " " + name] =
             std::to_string(type) + ":" + std::string((char*)data, dataSize);
@@ -724,7 +728,8 @@ bool in_subset(const Scenario& scenario, const Site& site, const std::string& mo
 {
     static const std::set<std::string> files = {
         "CreateFileA", "WriteFile", "LZInit",           "LZCopy",    "MoveFileExA",   "MoveFileA",
-        "DeleteFileA", "CopyFileA", "CreateDirectoryA", "RemoveDirectoryA", "CreateProcessA"};
+        "DeleteFileA", "CopyFileA", "CreateDirectoryA", "RemoveDirectoryA", "CreateProcessA",
+        "SetEndOfFile", "SetFileInformationByHandle"};
     static const std::set<std::string> registry = {"RegCreateKeyExA", "RegSetValueExA",
                                                    "RegDeleteKeyA", "RegDeleteValueA"};
     bool file = files.count(site.function) != 0, value = registry.count(site.function) != 0;

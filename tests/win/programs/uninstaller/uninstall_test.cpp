@@ -141,8 +141,9 @@ protected:
     }
 
     // A whole run of the setup program: Install, Accept; the main program
-    // is then expected in folder.
-    void install(const std::string& folder = kFolder)
+    // is then expected in folder. Its boxes go to notices, or are failures.
+    void install(const std::string& folder = kFolder,
+                 std::vector<robot::Notice>* notices = nullptr)
     {
         std::string command = "\"" + sibling_path("robot-driver.exe") +
                               "\" --log install.log --timeout 90 --press 1002:1 "
@@ -152,8 +153,11 @@ protected:
         robot::DriverLog log;
         ASSERT_TRUE(robot::read_driver_log("install.log", &log));
         ASSERT_TRUE(log.finished) << "the setup program was still running at the timeout";
-        for (const auto& notice : log.notices)
-            ADD_FAILURE() << "setup box \"" << notice.caption << "\": " << notice.text;
+        if (notices != nullptr)
+            *notices = log.notices;
+        else
+            for (const auto& notice : log.notices)
+                ADD_FAILURE() << "setup box \"" << notice.caption << "\": " << notice.text;
         ASSERT_TRUE(file_exists(folder + "\\Veltranox.exe")) << folder;
         // The main program that the setup program started ends at once, but
         // on a loaded machine perhaps not before the removal would meet it.
@@ -203,11 +207,12 @@ protected:
         return run("\"" + path + "\"", answer, boxes);
     }
 
-    void expect_installed_files_gone()
+    void expect_installed_files_gone(const std::set<std::string>& kept = {})
     {
         for (const PayloadEntry& entry : kPayloadCatalogue)
             if (entry.destination != PayloadDestination::WindowsDirectory)
-                EXPECT_FALSE(file_exists(in_folder(entry.fileName))) << entry.fileName;
+                EXPECT_EQ(kept.count(entry.fileName) != 0, file_exists(in_folder(entry.fileName)))
+                    << entry.fileName;
     }
 
     void expect_links_gone()
@@ -221,7 +226,7 @@ void expect_question(const robot::Notice& notice)
 {
     EXPECT_EQ(kCaption, notice.caption);
     EXPECT_EQ("Remove Veltranox 2003 and all of its components from " + std::string(kFolder) +
-                  "?\n\nFiles that you made yourself in this folder are kept.",
+                  "?\n\nFiles that you made or changed yourself in this folder are kept.",
               notice.text);
     EXPECT_EQ((std::vector<int>{IDYES, IDNO}), notice.buttons);
 }
@@ -234,6 +239,16 @@ TEST_F(Uninstall, ProgramListRemovesWhatSetupWroteAndKeepsTheUsersFiles)
     ASSERT_TRUE(CopyFileA(in_folder("Sample.scp").c_str(), in_folder("My Script.scp").c_str(),
                           FALSE));
     SetFileAttributesA(in_folder("Veltranox.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+    // Installed files the user went on with: a scene, a word of the
+    // dictionary, a line of a (read-only) setup file.
+    const std::set<std::string> edited = {"Sample.scp", "main.dct", "Feature.stp"};
+    for (const std::string& name : edited) {
+        std::string path = in_folder(name);
+        DWORD attributes = attributes_of(path);
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ASSERT_TRUE(write_file(path, read_file(path) + "\r\nINT. ATTIC - DAWN\r\n")) << name;
+        SetFileAttributesA(path.c_str(), attributes);
+    }
     // A link of the same name that belongs to another program.
     std::string foreignLink = shell_folder(CSIDL_COMMON_DESKTOPDIRECTORY) + kLinkName;
     ASSERT_TRUE(make_folders(shell_folder(CSIDL_COMMON_DESKTOPDIRECTORY)));
@@ -255,11 +270,17 @@ TEST_F(Uninstall, ProgramListRemovesWhatSetupWroteAndKeepsTheUsersFiles)
 
     ASSERT_EQ(2u, removal.notices.size());
     expect_question(removal.notices[0]);
-    EXPECT_EQ(std::string(kRemoved) + "\n\nThe folder " + kFolder +
+    EXPECT_EQ(0, removal.exitCode);
+    EXPECT_EQ(std::string(kRemoved) +
+                  "\n\nThese installed files were changed since the installation, and were "
+                  "kept:\n\n" + in_folder("Sample.scp") + "\n" + in_folder("main.dct") + "\n" +
+                  in_folder("Feature.stp") +
+                  "\n\nThese are not part of this installation of Veltranox 2003, and were "
+                  "kept:\n\n" + foreignLink + "\n\nThe folder " + kFolder +
                   " was kept, as it holds files that were not installed with Veltranox.",
               removal.notices[1].text);
-    expect_installed_files_gone();
-    EXPECT_EQ("My Script.scp\n", listing(kFolder));
+    expect_installed_files_gone(edited);
+    EXPECT_EQ("Feature.stp\nMy Script.scp\nSample.scp\nmain.dct\n", listing(kFolder));
     expect_links_gone();
     EXPECT_TRUE(file_exists(foreignLink));
     EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kAppPathsEntry));
@@ -272,6 +293,7 @@ TEST_F(Uninstall, ProgramListRemovesWhatSetupWroteAndKeepsTheUsersFiles)
     EXPECT_EQ(installed, read_value(HKEY_CURRENT_USER, kSettingsKey, "Installed").text());
     EXPECT_TRUE(file_exists(windows_directory() + "\\vmon03.exe"));
     EXPECT_TRUE(file_exists(windows_directory() + "\\vcluins1.exe"));
+    remove_file(foreignLink);
 
     // A second removal: the program list no longer has the entry, and the
     // uninstaller started by hand finds nothing to do.
@@ -391,6 +413,12 @@ TEST_F(Uninstall, RecordedFoldersThatAreNoInstallationRemoveNothing)
     ASSERT_TRUE(CopyFileA(in_folder("license.txt").c_str(), (planted + "\\license.txt").c_str(),
                           FALSE));
     std::string plantedListing = listing(planted);
+    // Another program's folder, with files of the installed names.
+    const std::string other = "C:\\Other";
+    ASSERT_TRUE(make_folders(other));
+    for (const char* name : {"Veltranox.exe", "license.txt", "tips.txt"})
+        ASSERT_TRUE(write_file(other + "\\" + name, std::string("another program's ") + name));
+    std::string otherListing = listing(other);
 
     struct Case {
         std::string path;
@@ -408,7 +436,8 @@ TEST_F(Uninstall, RecordedFoldersThatAreNoInstallationRemoveNothing)
         {windows + "\\", "is the Windows folder or lies inside it"},
         {windows + "\\system32", "is the Windows folder or lies inside it"},
         {planted, "is the Windows folder or lies inside it"},
-        {"C:\\Program Files (x86)", "does not hold Veltranox.exe"},
+        {"C:\\Program Files (x86)", "No installation of Veltranox 2003 was found in C:\\Program Files (x86)"},
+        {other, "No installation of Veltranox 2003 was found in C:\\Other"},
         {std::string(kFolder) + "\\Veltranox.exe", "does not exist"},
         {"C:\\Nowhere\\Veltranox", "does not exist"},
         {"C:\\" + std::string(600, 'v'), "is too long"},
@@ -427,6 +456,8 @@ TEST_F(Uninstall, RecordedFoldersThatAreNoInstallationRemoveNothing)
         EXPECT_EQ(before, installation_state()) << c.path;
     }
     EXPECT_EQ(plantedListing, listing(planted));
+    EXPECT_EQ(otherListing, listing(other));
+    EXPECT_TRUE(file_exists(other + "\\tips.txt"));
 
     // A "Path" of another type is read as text like the setup program reads it.
     set_raw_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path", REG_DWORD, std::string("\x43\0\0\0", 4));
@@ -445,8 +476,47 @@ TEST_F(Uninstall, RecordedFoldersThatAreNoInstallationRemoveNothing)
     Outcome missing = run_uninstaller(uninstaller, IDYES);
     ASSERT_EQ(1u, missing.notices.size());
     EXPECT_NE(std::string::npos, missing.notices[0].text.find("is not installed"));
-
     EXPECT_EQ(before, installation_state());
+
+    // A copy started from a downloads folder, beside files of installed
+    // names: with no record, it is no installation, and nothing there goes.
+    const std::string downloads = "C:\\Downloads";
+    ASSERT_TRUE(make_folders(downloads));
+    ASSERT_TRUE(CopyFileA(uninstaller.c_str(), (downloads + "\\vcluins1.exe").c_str(), FALSE));
+    for (const char* name : {"Veltranox.exe", "license.txt", "More.rtf"})
+        ASSERT_TRUE(write_file(downloads + "\\" + name, std::string("downloaded ") + name));
+    std::string downloadsListing = listing(downloads);
+    Outcome copy = run_uninstaller(downloads + "\\vcluins1.exe", IDYES);
+    EXPECT_EQ(2, copy.exitCode);
+    ASSERT_EQ(1u, copy.notices.size());
+    EXPECT_NE(std::string::npos,
+              copy.notices[0].text.find("No installation of Veltranox 2003 was found in " +
+                                        downloads))
+        << copy.notices[0].text;
+    EXPECT_EQ(downloadsListing, listing(downloads));
+    EXPECT_EQ(before, installation_state());
+    remove_tree(downloads);
+
+    // An uninstall entry whose "InstallLocation" names the user's profile,
+    // or an empty folder of the user's, while its "DisplayIcon" still
+    // points at the installation: neither folder is touched, and the
+    // entry, the installation's, stays.
+    const std::string empty = "C:\\Empty";
+    ASSERT_TRUE(make_folders(empty));
+    for (const std::string& location : {shell_folder(CSIDL_PROFILE), empty}) {
+        set_string_value(HKEY_LOCAL_MACHINE, kUninstallEntry, "InstallLocation", location);
+        std::string profileListing = listing(location);
+        Outcome wrong = run_uninstaller(uninstaller, IDYES);
+        EXPECT_EQ(2, wrong.exitCode) << location;
+        ASSERT_EQ(1u, wrong.notices.size()) << location;
+        EXPECT_NE(std::string::npos, wrong.notices[0].text.find("No installation of Veltranox "
+                                                                 "2003 was found in " + location))
+            << wrong.notices[0].text;
+        EXPECT_EQ(profileListing, listing(location));
+        EXPECT_EQ(before, installation_state()) << location;
+    }
+    EXPECT_TRUE(folder_exists(empty));
+    remove_tree(empty);
 
     // Installed by someone who may write the machine key; this user may not.
     set_string_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path", recorded);
@@ -461,6 +531,7 @@ TEST_F(Uninstall, RecordedFoldersThatAreNoInstallationRemoveNothing)
     }
     EXPECT_EQ(before, installation_state());
     remove_tree(planted);
+    remove_tree(other);
 }
 
 TEST_F(Uninstall, UserWithoutMachineRightsRemovesAFolderHoldingTheUninstallerItself)
@@ -541,6 +612,46 @@ TEST_F(Uninstall, UninstallerThatCannotCopyItselfLeavesOnlyItsOwnFileAndSaysSo)
     EXPECT_EQ("vcluins1.exe\n", listing(kFolder));
     expect_links_gone();
     EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, kMachineKey, "Path").present);
+}
+
+// An installed name that another program made a link to a file outside
+// the folder: the setup program does not write through it, and the
+// uninstaller deletes neither the link nor what it leads to, even when that
+// holds the very bytes that were installed; both name it.
+TEST_F(Uninstall, LinkOutOfTheFolderIsNeitherWrittenThroughNorDeleted)
+{
+    install();
+    ASSERT_FALSE(HasFailure());
+    const std::string link = in_folder("Play.stp"), outside = "C:\\Outside\\Play.stp";
+    const std::string installed = read_file(link);
+    ASSERT_TRUE(make_folders("C:\\Outside"));
+    ASSERT_TRUE(write_file(outside, "someone else's setup"));
+    SetFileAttributesA(link.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(remove_file(link));
+    ASSERT_TRUE(make_file_symlink(link, outside));
+    ASSERT_EQ("someone else's setup", read_file(link)) << "the link does not lead there";
+
+    std::vector<robot::Notice> notices;
+    install(kFolder, &notices);
+    ASSERT_EQ(1u, notices.size());
+    EXPECT_EQ("ERROR 39", notices[0].caption);
+    EXPECT_EQ(link + " is a link to a file elsewhere and was left as it is.", notices[0].text);
+    EXPECT_EQ("someone else's setup", read_file(outside));
+
+    ASSERT_TRUE(write_file(outside, installed));
+    Outcome removal = remove_through_program_list(IDYES);
+    EXPECT_EQ(0, removal.exitCode);
+    ASSERT_EQ(2u, removal.notices.size());
+    EXPECT_EQ(std::string(kRemoved) +
+                  "\n\nThese are not part of this installation of Veltranox 2003, and were "
+                  "kept:\n\n" + link + "\n\nThe folder " + kFolder +
+                  " was kept, as it holds files that were not installed with Veltranox.",
+              removal.notices[1].text);
+    EXPECT_EQ(installed, read_file(outside));
+    EXPECT_EQ("Play.stp\n", listing(kFolder));
+    expect_links_gone();
+    EXPECT_TRUE(remove_file_symlink(link));
+    remove_tree("C:\\Outside");
 }
 
 // Another program of the user renames a program of its own over the
@@ -666,7 +777,7 @@ TEST_F(Uninstall, DoubleByteFolderIsRemovedAndNothingBesideIt)
     Outcome removal = remove_through_program_list(IDYES);
     ASSERT_EQ(2u, removal.notices.size());
     EXPECT_EQ("Remove Veltranox 2003 and all of its components from " + folder +
-                  "?\n\nFiles that you made yourself in this folder are kept.",
+                  "?\n\nFiles that you made or changed yourself in this folder are kept.",
               removal.notices[0].text);
     EXPECT_EQ(kRemoved, removal.notices[1].text);
     EXPECT_FALSE(folder_exists(folder)) << listing(folder);

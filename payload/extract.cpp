@@ -103,9 +103,8 @@ HANDLE create_installed(const char* path, const char* folder, const char* name, 
         FilePlace place = file_place(file, folder, name);
         if (place == kPlaceInFolder && SetEndOfFile(file))
             return file;
-        DWORD error = GetLastError();
+        // A handle closed without fault leaves the last error as it is.
         CloseHandle(file);
-        SetLastError(error);
         if (place != kPlaceElsewhere)
             return INVALID_HANDLE_VALUE;
     }

@@ -27,9 +27,7 @@ bool newer_than_carried(DWORD major, DWORD leastSignificant)
 
 // The freshly expanded image may still be held by a scanner or indexer
 // for a moment; wait until nobody has it open. Returns 0 with the last
-// error of the final attempt when it never becomes free, or with the last
-// error 0 when the name has become a link meanwhile: that is told here,
-// and never moved over the main program.
+// error of the final attempt when it never becomes free.
 int wait_for_image(const char* imagePath)
 {
     DWORD error = 0;
@@ -37,15 +35,8 @@ int wait_for_image(const char* imagePath)
         Sleep(kImageOpenDelay);
         HANDLE image = open_exclusive(imagePath, FILE_FLAG_SEQUENTIAL_SCAN);
         if (image != INVALID_HANDLE_VALUE) {
-            FilePlace place = file_place(image, g_setup.installFolder, kImageName);
             CloseHandle(image);
-            if (place == kPlaceInFolder)
-                return 1;
-            if (place == kPlaceElsewhere) {
-                tell_link(imagePath);
-                SetLastError(ERROR_SUCCESS);
-            }
-            return 0;
+            return 1;
         }
         error = GetLastError();
         Sleep(kImageRetryDelay);
@@ -123,11 +114,8 @@ int main_program_replacement()
     PathBuffer imagePath;
     path_join(g_setup.installFolder, kImageName, imagePath);
     if (!wait_for_image(imagePath)) {
-        // Error 0: the image has become a link, and what it leads to stays.
-        DWORD error = GetLastError();
-        system_error_notice(error, "28");
-        if (error != ERROR_SUCCESS)
-            retried_delete(imagePath);
+        system_error_notice(GetLastError(), "28");
+        retried_delete(imagePath);
         return kReplacementFailed;
     }
 

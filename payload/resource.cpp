@@ -1,6 +1,6 @@
 #include "payload/resource.h"
 
-#include "payload/crc32.h"
+#include "common/crc32.h"
 #include "setup/notice.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "payload/catalogue.h"
-#include "payload/crc32.h"
+#include "common/crc32.h"
 #include "payload/extract.h"
 #include "payload/replace.h"
 #include "payload/resource.h"

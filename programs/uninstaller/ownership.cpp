@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "payload/catalogue.h"
-#include "payload/crc32.h"
+#include "common/crc32.h"
 #include "common/file_place.h"
 #include "common/names.h"
 #include "common/path.h"
@@ -267,7 +267,9 @@ bool holds_installed_files(const char* folder)
 
 bool same_bytes(const char* path, HANDLE file)
 {
-    HANDLE other = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    // Sharing deletion too: file may be a checked handle on this very path.
+    HANDLE other = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+                               OPEN_EXISTING, 0, NULL);
     if (other == INVALID_HANDLE_VALUE)
         return false;
     static char mine[4096], theirs[4096];

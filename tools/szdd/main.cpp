@@ -12,7 +12,7 @@
 
 #include "szdd.h"
 
-#include "payload/crc32.h"
+#include "common/crc32.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,7 +1,8 @@
 // CRC-32 as zip, PNG and zlib compute it (reflected polynomial 0xEDB88320,
 // initial value and final XOR 0xFFFFFFFF). Plain C++, shared by the setup
-// program, which checks its payload with it, and the host tool that records
-// the payload's checksums at build time.
+// program, which checks its payload with it, the uninstaller, which checks
+// the installed files with it, and the host tool that records both tables
+// at build time.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>

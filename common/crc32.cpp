@@ -1,4 +1,4 @@
-#include "payload/crc32.h"
+#include "common/crc32.h"
 
 namespace {
 

@@ -65,7 +65,8 @@ explain_failure() {
         "match its own index, so apt could not fetch everything."
   else
     say "apt said:"
-    grep -h '^E:' "$update_log" "$install_log" | sed 's/^/bootstrap:   /' >&2 || true
+    grep -h '^E:' "$update_log" "$install_log" | sed 's/^/bootstrap:   /' >&2 ||
+      say "  no error line; its output is above."
   fi
   if [ -n "$i386_index" ] && grep -q 'held broken packages' "$install_log"; then
     say "wine32 needs the i386 builds of libraries this machine has for amd64, in" \

@@ -544,7 +544,7 @@ def summary_page(summary):
            '<style>body{font-family:sans-serif;margin:12px 24px}h1{font-size:22px}'
            'h2{font-size:17px;margin:14px 0 6px}table{border-collapse:collapse}'
            'td,th{border:1px solid #bbb;padding:1px 8px;text-align:left}'
-           'td.n{text-align:right}nav a{margin-right:10px}tr.at td{color:#555;'
+           'td.n{text-align:right}nav a{margin-right:10px}tr.at td{color:#555;white-space:nowrap;'
            'font-size:13px}tr.at td:nth-child(2){padding-left:20px}</style></head><body>\n'
            '<h1>Crash reports%s: the last %d days</h1>\n' % (scope, days),
            '<nav>%d reports in %d groups, %s to %s. Period: %s%s</nav>\n' % (

@@ -315,8 +315,10 @@ def page_times(count, folder, baseline=None):
         timings = {}
         for path in ["/reports", "/reports?days=365", "/reports.json", "/reports?build=043"]:
             runs = {kind: [] for kind in servers}
-            for _ in range(5):
-                for kind, server in servers.items():  # in turn, so that all see one load
+            order = list(servers.items())
+            for i in range(7):
+                # In turn, each first in its turn: all see the same load.
+                for kind, server in order[i % len(order):] + order[:i % len(order)]:
                     start = time.monotonic()
                     status, page = get(server.port, path)
                     runs[kind].append(time.monotonic() - start)
@@ -326,7 +328,7 @@ def page_times(count, folder, baseline=None):
         for server in servers.values():
             server.stop()
     print("summary at %d reports over 365 days (%.1f MB; seeded in %.0f s, migrated in place"
-          " in %.1f s), median of 5, %s:" % (count, disk(db) / 1e6, seeded, migrated,
+          " in %.1f s), median of 7, %s:" % (count, disk(db) / 1e6, seeded, migrated,
                                             ", ".join(servers)))
     for path, seconds in timings.items():
         print("  GET %-20s %s" % (path, "  ".join("%6.3f s" % seconds[kind] for kind in servers)))

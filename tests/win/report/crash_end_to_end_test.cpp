@@ -6,6 +6,7 @@
 // probe's own, run at two bases: one address, named on the summary from
 // the probe's symbol file.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
@@ -226,6 +227,8 @@ TEST(CrashEndToEnd, AFaultInTheProgramsOwnCodeIsOneAddressAtAnyBaseNamedOnTheSum
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(unmoved, 30000));
     CloseHandle(unmoved);
 
+    printf("one fault, loaded at %08lX and at %08lX: %s\n", (unsigned long)movedBase,
+           (unsigned long)base, at.c_str());
     std::string summary = report_summary();
     EXPECT_NE(std::string::npos,
               summary.find("<tr><td>EXCEPTION_ACCESS_VIOLATION</td><td>probe_crash_site</td>"

@@ -44,14 +44,16 @@ fault-walk: setup
 	@cmake --build $(B)/win --target fault-walk-full
 
 # The crash report server on this machine's loopback, its reports in the
-# build tree. /reports asks for the password kept in report-server/password
-# there (made at random on the first start).
+# build tree, the addresses named by the symbol file of the build there.
+# /reports asks for the password kept in report-server/password there (made
+# at random on the first start).
 report-server: bootstrap
 	@mkdir -p $(B)/report-server
 	@test -s $(B)/report-server/password || (umask 077 && python3 -c \
 	  'import secrets; print(secrets.token_urlsafe(18))' > $(B)/report-server/password)
 	@umask 077 && python3 server/vreport.py --host 127.0.0.1 --port $(REPORT_PORT) \
-	  --db $(B)/report-server/reports.sqlite3 --password-file $(B)/report-server/password
+	  --db $(B)/report-server/reports.sqlite3 --password-file $(B)/report-server/password \
+	  --symbols $(B)
 
 clean:
 	rm -rf $(B)

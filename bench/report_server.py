@@ -10,14 +10,20 @@
    the bound the limits set;
 3. the summary at 1,000,000 reports (a year, written straight into SQLite
    as the first version of the server kept them, then migrated): the page's
-   time, beside the first version's grouped query over the same reports.
+   time without symbol files and with one for every build (the addresses
+   named and gathered by function), beside the first version's grouped
+   query over the same reports and, with --baseline, the same pages of
+   another vreport.py (an earlier one, say) on the same database.
 
 usage: bench/report_server.py [--uploads 3000] [--flood 100000] [--malformed 10000]
                               [--reports 1000000]       (0: that part is left out)
+                              [--baseline OTHER/vreport.py]
 """
 import argparse
 import concurrent.futures
+import hashlib
 import http.client
+import importlib.util
 import multiprocessing
 import os
 import random
@@ -69,10 +75,10 @@ def get(port, path):
 
 
 class Embedded:
-    def __init__(self, db, **settings):
-        self.server = vreport.make_server("127.0.0.1", 0, vreport.make_app(db, PASSWORD,
-                                                                           **settings),
-                                          quiet=True)
+    def __init__(self, db, module=vreport, **settings):
+        self.server = module.make_server("127.0.0.1", 0, module.make_app(db, PASSWORD,
+                                                                         **settings),
+                                         quiet=True)
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()
@@ -227,11 +233,31 @@ def malformed_flood(posts, folder):
                             posts // 5, grown, posts))
 
 
+BUILDS = ("040", "041", "042", "043", "044", "045")
+
+
+def write_symbols(folder, functions=600):
+    """A symbol file for each build: functions of 32 to 400 bytes from
+    00401000 on, the code ending at 00420000 (where seed_year's addresses
+    end)."""
+    rng = random.Random(2)
+    for build in BUILDS:
+        lines = ["program VeltranoxSetup.exe", "build " + build, "base 00400000",
+                 "sha256 " + hashlib.sha256(build.encode()).hexdigest()]
+        address = 0x401000
+        for n in range(functions):
+            lines.append("%08X function_%d_%d" % (address, int(build), n))
+            address += rng.randrange(32, 400) & ~3
+        lines.append("%08X etext" % max(address, 0x420000))
+        with open(os.path.join(folder, "VeltranoxSetup-%s.sym" % build), "w") as f:
+            f.write("\n".join(lines) + "\n")
+
+
 def seed_year(db, count):
     """count reports over the last 365 days, in the first version's table."""
     rng = random.Random(1)
     groups = [("EXCEPTION_%s" % name, "%08X" % rng.randrange(0x400000, 0x420000), build)
-              for build in ("040", "041", "042", "043", "044", "045")
+              for build in BUILDS
               for name in ("ACCESS_VIOLATION", "IN_PAGE_ERROR", "STACK_OVERFLOW",
                            "INT_DIVIDE_BY_ZERO", "PRIV_INSTRUCTION", "ILLEGAL_INSTRUCTION",
                            "DATATYPE_MISALIGNMENT", "ARRAY_BOUNDS_EXCEEDED", "BREAKPOINT",
@@ -259,7 +285,7 @@ def seed_year(db, count):
     connection.close()
 
 
-def page_times(count, folder):
+def page_times(count, folder, baseline=None):
     db = os.path.join(folder, "year.sqlite3")
     start = time.monotonic()
     seed_year(db, count)
@@ -275,23 +301,37 @@ def page_times(count, folder):
     start = time.monotonic()
     vreport.open_store(db)
     migrated = time.monotonic() - start
-    server = Embedded(db)
+    symbol_folder = os.path.join(folder, "symbols")
+    os.mkdir(symbol_folder)
+    write_symbols(symbol_folder)
+    servers = {"no symbol files": Embedded(db),
+               "symbol files": Embedded(db, symbol_folder=symbol_folder)}
+    if baseline:
+        spec = importlib.util.spec_from_file_location("vreport_baseline", baseline)
+        module = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(module)
+        servers = dict({"baseline": Embedded(db, module)}, **servers)
     try:
         timings = {}
         for path in ["/reports", "/reports?days=365", "/reports.json", "/reports?build=043"]:
-            runs = []
-            for _ in range(5):
-                start = time.monotonic()
-                status, page = get(server.port, path)
-                runs.append(time.monotonic() - start)
-                assert status == 200, (path, status)
-            timings[path] = (statistics.median(runs), len(page))
+            runs = {kind: [] for kind in servers}
+            order = list(servers.items())
+            for i in range(7):
+                # In turn, each first in its turn: all see the same load.
+                for kind, server in order[i % len(order):] + order[:i % len(order)]:
+                    start = time.monotonic()
+                    status, page = get(server.port, path)
+                    runs[kind].append(time.monotonic() - start)
+                    assert status == 200, (kind, path, status)
+            timings[path] = {kind: statistics.median(times) for kind, times in runs.items()}
     finally:
-        server.stop()
+        for server in servers.values():
+            server.stop()
     print("summary at %d reports over 365 days (%.1f MB; seeded in %.0f s, migrated in place"
-          " in %.1f s):" % (count, disk(db) / 1e6, seeded, migrated))
-    for path, (seconds, size) in timings.items():
-        print("  GET %-20s %6.3f s  (%d bytes)" % (path, seconds, size))
+          " in %.1f s), median of 7, %s:" % (count, disk(db) / 1e6, seeded, migrated,
+                                            ", ".join(servers)))
+    for path, seconds in timings.items():
+        print("  GET %-20s %s" % (path, "  ".join("%6.3f s" % seconds[kind] for kind in servers)))
     print("  the first version's grouped query over the reports: %.3f s" % old)
 
 
@@ -301,6 +341,7 @@ def main():
     parser.add_argument("--flood", type=int, default=100000)
     parser.add_argument("--malformed", type=int, default=10000)
     parser.add_argument("--reports", type=int, default=1000000)
+    parser.add_argument("--baseline", help="another vreport.py whose pages to time beside")
     args = parser.parse_args()
     if not os.path.exists(GUNICORN[0]) or subprocess.run(
             GUNICORN + ["--version"], stdout=subprocess.DEVNULL,
@@ -321,7 +362,7 @@ def main():
         if args.malformed:
             malformed_flood(args.malformed, folder)
         if args.reports:
-            page_times(args.reports, folder)
+            page_times(args.reports, folder, args.baseline)
     finally:
         shutil.rmtree(folder)
     return 0

@@ -33,5 +33,9 @@
 #define DATA_FILE_NAME      "data.tmp"
 #define IMAGE_FILE_NAME     "image.tmp"
 
-// Build number recorded in the registry and in crash reports.
-enum { kBuildNumber = 43 };
+// Build number recorded in the registry and in crash reports: the build
+// setting SETUP_BUILD_NUMBER, so that each release carries its own.
+#ifndef SETUP_BUILD_NUMBER
+#define SETUP_BUILD_NUMBER 43
+#endif
+enum { kBuildNumber = SETUP_BUILD_NUMBER };

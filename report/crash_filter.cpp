@@ -8,6 +8,13 @@
 #include "common/names.h"
 #include "setup/state.h"
 
+#ifndef SETUP_IMAGE_BASE
+#error "SETUP_IMAGE_BASE: the programs' link-time base, from the build"
+#endif
+
+// The image this code is linked into, where the system loaded it.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 namespace {
 
 struct ExceptionName {
@@ -74,6 +81,18 @@ const char* exception_name(DWORD code)
     return "<UNKNOWN ERROR>";
 }
 
+DWORD address_at_link_base(const void* address, HMODULE image, DWORD linkBase)
+{
+    const BYTE* base = (const BYTE*)image;
+    const IMAGE_NT_HEADERS* headers =
+        (const IMAGE_NT_HEADERS*)(base + ((const IMAGE_DOS_HEADER*)base)->e_lfanew);
+    // Below the base the difference wraps round to more than any image.
+    DWORD offset = (DWORD)((const BYTE*)address - base);
+    if (offset < headers->OptionalHeader.SizeOfImage)
+        return linkBase + offset;
+    return (DWORD)(ULONG_PTR)address;
+}
+
 void write_crash_report(const EXCEPTION_RECORD* record)
 {
     HKEY key;
@@ -85,7 +104,12 @@ void write_crash_report(const EXCEPTION_RECORD* record)
     add_report_line(key, "log01", exception_name(record->ExceptionCode));
 
     char line[128];
-    wsprintfA(line, "at %08X", (DWORD)(ULONG_PTR)record->ExceptionAddress);
+    // Windows loads the program at another base on every boot: an address
+    // in its own code is given as it is at the link-time base, the same on
+    // every machine, as the build's symbol file names it.
+    wsprintfA(line, "at %08X",
+              address_at_link_base(record->ExceptionAddress, (HMODULE)&__ImageBase,
+                                   SETUP_IMAGE_BASE));
     add_report_line(key, "log02", line);
     wsprintfA(line, "Build: %03u", (unsigned)kBuildNumber);
     add_report_line(key, "log03", line);

@@ -12,8 +12,13 @@ LONG WINAPI crash_filter(EXCEPTION_POINTERS* pointers);
 // The system's name of an exception code, or "<UNKNOWN ERROR>".
 const char* exception_name(DWORD code);
 
+// An address inside image (a loaded module) as it is when the module
+// stands at linkBase, its link-time base; any other address as it is.
+DWORD address_at_link_base(const void* address, HMODULE image, DWORD linkBase);
+
 // Writes "log00".."log03" into the report key (when it opens) and builds
-// the report body from the same texts.
+// the report body from the same texts; "log02" gives an address of this
+// program's own image at its link-time base.
 void write_crash_report(const EXCEPTION_RECORD* record);
 
 // Deletes the report key from its parent, Software\Tervick\Veltranox,

@@ -23,9 +23,12 @@ POST /vreport.asp   the setup program's report: an application/x-www-form-
                     form's (415): the setup program never sends these.
 GET /reports        HTML summary of a period (?days=30, the default, and
                     ?build=043 for one build): reports per day by build as a
-                    chart, the builds, the groups (exception, address, build)
-                    ordered by their count with their share and trend, and the
-                    latest malformed bodies.
+                    chart, the builds, the signatures (the exception and the
+                    function it struck, across builds, each with its builds
+                    and addresses beneath; an address that no symbol file
+                    names is a signature of its own, with its build) ordered
+                    by their count with their share and trend, and the latest
+                    malformed bodies.
 GET /reports.json   the same figures for other tools.
                     Both behind HTTP Basic authentication: any user name, the
                     configured password. Without a configured password they
@@ -42,6 +45,9 @@ any WSGI server with `vreport:application`, configured from the environment:
     VREPORT_TRUSTED_PROXIES addresses of the reverse proxies whose
                             X-Forwarded-For names the client (comma-separated;
                             none by default: the peer is the client)
+    VREPORT_SYMBOLS         folder of the builds' symbol files (*.sym, see
+                            symbols.py), read again when they change; none by
+                            default: addresses are shown as they came
 """
 import argparse
 import base64
@@ -60,6 +66,8 @@ import threading
 import time
 import urllib.parse
 from wsgiref import simple_server
+
+import symbols
 
 MAX_BODY = 4096
 # A length of at most 4096 needs four digits; a longer text is no honest
@@ -485,6 +493,49 @@ def _when(timestamp):
     return _shown(timestamp[:16].replace("T", " "))
 
 
+def _signature_table(summary):
+    """The signatures, each a row, with the places it was seen beneath:
+    function and offset, address, build. A signature that no symbol file
+    names is one group, shown as before: exception, address, build."""
+    signatures = summary.get("signatures")
+    if signatures is None:
+        signatures = symbols.signatures(summary["groups"], {})
+    out = ['<table>\n<tr><th>Exception</th><th>Function or address</th><th>Builds</th>'
+           '<th>Reports</th><th>Share</th><th>First seen</th><th>Last seen</th>'
+           '<th>Per day</th></tr>\n']
+    for rank, row in enumerate(signatures):
+        out.append("<tr><td>%s</td><td>%s</td><td>%s</td><td>%d</td><td class=\"n\">%.1f%%</td>"
+                   "<td>%s</td><td>%s</td><td>%s</td></tr>\n"
+                   % (_shown(row["exception"]), _shown(row["function"] or row["address"]),
+                      ", ".join(_shown(b) for b in row["builds"]), row["reports"],
+                      100 * row["share"], _when(row["first"]), _when(row["last"]),
+                      _sparkline(row["daily"]) if rank < SUMMARY_SPARKLINES else ""))
+        if row["function"] is None:
+            continue
+        for group in row["groups"]:
+            out.append('<tr class="at"><td></td><td>%s at %s</td><td>%s</td><td>%d</td>'
+                       '<td class="n">%.1f%%</td><td>%s</td><td>%s</td><td></td></tr>\n'
+                       % (_shown(symbols.where(group)), _shown(group["address"]),
+                          _shown(group["build"]), group["reports"], 100 * group["share"],
+                          _when(group["first"]), _when(group["last"])))
+    out.append("</table>\n")
+    if summary.get("symbol_builds"):
+        out.append("<p>Symbol files for builds %s.</p>\n"
+                   % ", ".join(_shown(b) for b in summary["symbol_builds"]))
+    return "".join(out)
+
+
+def add_signatures(summary, folder, log=None):
+    """Names the summary's groups from the symbol files of folder (a
+    symbols.SymbolFolder, or None) and gathers them into signatures. At
+    view time, so that a symbol file copied in later names the reports
+    that came before it."""
+    tables = folder.tables(log) if folder else {}
+    summary["signatures"] = symbols.signatures(summary["groups"], tables)
+    summary["symbol_builds"] = sorted(tables, key=lambda b: (len(b), b), reverse=True)
+    return summary
+
+
 def summary_page(summary):
     days = len(summary["days"])
     build = summary["build"]
@@ -493,7 +544,8 @@ def summary_page(summary):
            '<style>body{font-family:sans-serif;margin:12px 24px}h1{font-size:22px}'
            'h2{font-size:17px;margin:14px 0 6px}table{border-collapse:collapse}'
            'td,th{border:1px solid #bbb;padding:1px 8px;text-align:left}'
-           'td.n{text-align:right}nav a{margin-right:10px}</style></head><body>\n'
+           'td.n{text-align:right}nav a{margin-right:10px}tr.at td{color:#555;white-space:nowrap;'
+           'font-size:13px}tr.at td:nth-child(2){padding-left:20px}</style></head><body>\n'
            '<h1>Crash reports%s: the last %d days</h1>\n' % (scope, days),
            '<nav>%d reports in %d groups, %s to %s. Period: %s%s</nav>\n' % (
                summary["reports"], summary["group_count"], summary["days"][0],
@@ -502,16 +554,8 @@ def summary_page(summary):
                    for n in (7, 30, 90, 365)),
                ' <a href="%s">all builds</a>' % html.escape(_link(days, None)) if build else ""),
            '<h2>Reports per day</h2>\n', _chart(summary), "\n",
-           '<h2>Groups by reports</h2>\n<table>\n<tr><th>Exception</th><th>Address</th>'
-           '<th>Build</th><th>Reports</th><th>Share</th><th>First seen</th><th>Last seen</th>'
-           '<th>Per day</th></tr>\n']
-    for rank, row in enumerate(summary["groups"]):
-        out.append("<tr>" + "".join("<td>%s</td>" % _shown(row[k])
-                                    for k in ("exception", "address", "build", "reports")) +
-                   '<td class="n">%.1f%%</td><td>%s</td><td>%s</td><td>%s</td></tr>\n'
-                   % (100 * row["share"], _when(row["first"]), _when(row["last"]),
-                      _sparkline(row["daily"]) if rank < SUMMARY_SPARKLINES else ""))
-    out.append('</table>\n<h2>Builds</h2>\n<table>\n<tr><th>Build</th><th>Reports</th>'
+           '<h2>Signatures by reports</h2>\n', _signature_table(summary)]
+    out.append('<h2>Builds</h2>\n<table>\n<tr><th>Build</th><th>Reports</th>'
                '<th>Share</th><th>Groups</th><th>First seen</th><th>Last seen</th></tr>\n')
     for row in summary["builds"]:
         out.append('<tr><td><a href="%s">%s</a></td><td class="n">%d</td><td class="n">%.1f%%'
@@ -560,11 +604,14 @@ def _summary_query(environ):
 
 
 def make_app(db_path, password, limit=DEFAULT_LIMIT, window=DEFAULT_WINDOW_S,
-             malformed_kept=DEFAULT_MALFORMED_KEPT, trusted_proxies=(), clock=time.time):
+             malformed_kept=DEFAULT_MALFORMED_KEPT, trusted_proxies=(), clock=time.time,
+             symbol_folder=None):
     """The WSGI application. password: the summary's password; None or empty
     switches the summary off. trusted_proxies: networks (ipaddress) whose
-    X-Forwarded-For is believed. clock: the time now, as Unix time."""
+    X-Forwarded-For is believed. clock: the time now, as Unix time.
+    symbol_folder: the folder of the builds' symbol files, or None."""
     store = Store(db_path, limit, window, malformed_kept)
+    folder = symbols.SymbolFolder(symbol_folder) if symbol_folder else None
     trusted_proxies = list(trusted_proxies)
 
     def app(environ, start_response):
@@ -618,7 +665,8 @@ def make_app(db_path, password, limit=DEFAULT_LIMIT, window=DEFAULT_WINDOW_S,
             query = _summary_query(environ)
             if query is None:
                 return answer("400 Bad Request", b"days: 1 to %d; build: its digits" % MAX_DAYS)
-            summary = store.summary(query[0], query[1], clock())
+            summary = add_signatures(store.summary(query[0], query[1], clock()), folder,
+                                     environ["wsgi.errors"])
             if path == "/reports.json":
                 return answer("200 OK", json.dumps(summary, indent=1).encode("utf-8"),
                               "application/json", extra=[("Cache-Control", "no-store")])
@@ -639,8 +687,8 @@ def read_password(password_file=None, password=None):
 
 
 def settings_from_environment(environ=os.environ):
-    """make_app's limits from VREPORT_LIMIT, VREPORT_WINDOW,
-    VREPORT_MALFORMED_KEPT and VREPORT_TRUSTED_PROXIES."""
+    """make_app's settings from VREPORT_LIMIT, VREPORT_WINDOW,
+    VREPORT_MALFORMED_KEPT, VREPORT_TRUSTED_PROXIES and VREPORT_SYMBOLS."""
     def number(name, default, least):
         value = int(environ.get(name) or default)
         if value < least:
@@ -650,7 +698,8 @@ def settings_from_environment(environ=os.environ):
     return {"limit": number("VREPORT_LIMIT", DEFAULT_LIMIT, 1),
             "window": number("VREPORT_WINDOW", DEFAULT_WINDOW_S, 1),
             "malformed_kept": number("VREPORT_MALFORMED_KEPT", DEFAULT_MALFORMED_KEPT, 0),
-            "trusted_proxies": parse_networks(environ.get("VREPORT_TRUSTED_PROXIES"))}
+            "trusted_proxies": parse_networks(environ.get("VREPORT_TRUSTED_PROXIES")),
+            "symbol_folder": environ.get("VREPORT_SYMBOLS") or None}
 
 
 _application = None
@@ -695,6 +744,8 @@ def main(argv=None):
         description="Crash report server (embedded). The limits come from the environment "
                     "as under a WSGI server: VREPORT_LIMIT, VREPORT_WINDOW, "
                     "VREPORT_MALFORMED_KEPT, VREPORT_TRUSTED_PROXIES.")
+    parser.add_argument("--symbols", metavar="DIR", default=os.environ.get("VREPORT_SYMBOLS"),
+                        help="folder of the builds' symbol files (default: $VREPORT_SYMBOLS)")
     parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=80)
     parser.add_argument("--db", default=os.environ.get("VREPORT_DB"),
@@ -710,7 +761,12 @@ def main(argv=None):
     except ValueError as error:
         parser.error(str(error))
     password = read_password(args.password_file, os.environ.get("VREPORT_PASSWORD"))
-    server = make_server(args.host, args.port, make_app(args.db, password, **settings))
+    settings["symbol_folder"] = args.symbols
+    try:
+        app = make_app(args.db, password, **settings)
+    except ValueError as error:
+        parser.error(str(error))
+    server = make_server(args.host, args.port, app)
     print("Receiving crash reports at http://%s:%d/vreport.asp into %s" %
           (args.host, args.port, args.db), file=sys.stderr)
     print("Summary: http://%s:%d/reports %s" %

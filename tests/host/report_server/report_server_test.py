@@ -52,6 +52,7 @@ class ServerTest(unittest.TestCase):
     settings = {}       # make_app's limits
     gunicorn = False    # run under gunicorn instead of the embedded server
     start = None        # the server's time, when not the real one
+    symbols = None      # {file name: text}: symbol files in a folder the server reads
 
     def setUp(self):
         self.folder = tempfile.mkdtemp(prefix="vreport-test-")
@@ -62,9 +63,15 @@ class ServerTest(unittest.TestCase):
             self.start_gunicorn()
             return
         clock = lambda: self.now if self.now is not None else time.time()  # noqa: E731
+        self.symbol_dir = os.path.join(self.folder, "symbols")
+        os.mkdir(self.symbol_dir)
+        for name, text in (self.symbols or {}).items():
+            self.add_symbols(name, text)
         self.server = vreport.make_server(
-            "127.0.0.1", 0, vreport.make_app(self.db, self.password, clock=clock,
-                                             **self.settings), quiet=True, timeout=1.0)
+            "127.0.0.1", 0, vreport.make_app(
+                self.db, self.password, clock=clock, **self.settings,
+                symbol_folder=self.symbol_dir if self.symbols is not None else None),
+            quiet=True, timeout=1.0)
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()
@@ -100,6 +107,10 @@ class ServerTest(unittest.TestCase):
                 with open(log_path, "rb") as log:
                     self.fail("gunicorn did not start: %s" % log.read().decode(errors="replace"))
             time.sleep(0.05)
+
+    def add_symbols(self, name, text):
+        with open(os.path.join(self.symbol_dir, name), "w", encoding="ascii") as f:
+            f.write(text)
 
     def request(self, method, path, body=None, headers=None, source=None):
         """(status, headers, body) of one request, from the source address
@@ -277,7 +288,8 @@ class SummaryTest(ServerTest):
         self.assertEqual({"exception": "EXCEPTION_ACCESS_VIOLATION", "address": "00000ABC",
                           "build": "043", "reports": 4, "share": 4 / 7,
                           "first": "2026-11-20T10:00:00Z", "last": "2026-11-30T15:00:00Z",
-                          "daily": [0] * 19 + [1] + [0] * 7 + [1, 0, 2]}, top)
+                          "daily": [0] * 19 + [1] + [0] * 7 + [1, 0, 2],
+                          "function": None, "offset": None}, top)
         self.assertEqual([0] * 19 + [1] + [0] * 7 + [2, 1, 3], figures["daily"])
         self.assertEqual([("044", 2, 1, [0] * 28 + [1, 1]),
                           ("043", 5, 2, [0] * 19 + [1] + [0] * 7 + [2, 0, 2])],
@@ -292,23 +304,121 @@ class SummaryTest(ServerTest):
                          ([g["address"] for g in one["groups"]],
                           [b["build"] for b in one["builds"]], one["reports"]))
 
-    def test_chromium_shows_the_chart_and_the_top_group_first(self):
+    def test_chromium_shows_the_chart_and_the_top_signature_first(self):
         screenshot.seed(self.db)
+        screenshot.seed_symbols(self.symbol_dir)
         with sqlite3.connect(self.db) as connection:
-            top = connection.execute(
-                "SELECT exception, address, build, COUNT(*) FROM reports WHERE malformed = 0"
-                " AND received >= '2026-11-01' GROUP BY 1, 2, 3 ORDER BY 4 DESC").fetchall()
-        self.assertGreater(top[0][3], top[1][3])
-        page = screenshot.chromium(self.db, "/reports", ["--dump-dom"])
+            # Every access violation of the seed is in install_entry, at
+            # another address in some builds: more than any one group.
+            crashes, = connection.execute(
+                "SELECT COUNT(*) FROM reports WHERE malformed = 0 AND received >= '2026-11-01'"
+                " AND exception = 'EXCEPTION_ACCESS_VIOLATION'").fetchone()
+            largest, = connection.execute(
+                "SELECT COUNT(*) FROM reports WHERE malformed = 0 AND received >= '2026-11-01'"
+                " GROUP BY exception, address, build ORDER BY 1 DESC").fetchone()
+        self.assertGreater(crashes, largest)
+        page = screenshot.chromium(self.db, "/reports", ["--dump-dom"],
+                                   symbol_folder=self.symbol_dir)
         self.assertIn("<title>Crash reports</title>", page)
         chart = re.search(r"<h2>Reports per day</h2>\s*<svg class=\"chart\".*?</svg>", page, re.S)
         self.assertIsNotNone(chart, page)
         bars = re.findall(r'<rect [^>]*height="([0-9.]+)"[^>]*><title>', chart.group(0))
         self.assertGreater(len([h for h in bars if float(h) > 0]), 30)
+        table = page.split("Signatures by reports", 1)[1].split("<h2>", 1)[0]
         rows = re.findall(r"<tr><td>([^<]*)</td><td>([^<]*)</td><td>([^<]*)</td><td>(\d+)</td>",
-                          page.split("Groups by reports", 1)[1].split("<h2>", 1)[0])
-        self.assertEqual(tuple(html.escape(v) for v in top[0][:3]) + (str(top[0][3]),), rows[0])
-        self.assertEqual(len(top), len(rows))
+                          table)
+        self.assertEqual(("EXCEPTION_ACCESS_VIOLATION", "install_entry", "044, 043, 042",
+                          str(crashes)), rows[0])
+        self.assertIn('<tr class="at"><td></td><td>install_entry+0x47 at 0040A2B7</td>'
+                      '<td>043</td>', table)
+        # Six signatures in the last 30 days: an address of a build without
+        # symbol file (045) and one outside the code stay as they came.
+        self.assertEqual(6, len(rows))
+        self.assertIn(("EXCEPTION_IN_PAGE_ERROR", "00403A5C", "045"), [r[:3] for r in rows])
+        self.assertIn(("&lt;UNKNOWN ERROR&gt;", "7C812AFB", "042"), [r[:3] for r in rows])
+
+
+class SymbolTest(ServerTest):
+    """Addresses named by the builds' symbol files, gathered by function
+    across builds; install_entry moved between 042 and 043."""
+    start = day(0)
+    symbols = {
+        "VeltranoxSetup-042.sym": screenshot.symbol_file("042", [
+            (0x401000, "WinMain"), (0x40A1AC, "install_entry"), (0x40A300, "path_join")],
+            0x40A600),
+        "VeltranoxSetup-043.sym": screenshot.symbol_file("043", [
+            (0x401000, "WinMain"), (0x40A270, "install_entry"), (0x40A400, "path_join")],
+            0x40A700),
+    }
+
+    def signatures(self):
+        """(exception, function or address, builds, reports) of each row of
+        /reports, and the rows beneath: (where, address, build, reports)."""
+        status, _, page = self.summary()
+        self.assertEqual(200, status)
+        table = page.decode().split("<h2>Signatures by reports</h2>", 1)[1].split("<h2>", 1)[0]
+        rows = re.findall(r'<tr( class="at")?><td>([^<]*)</td><td>([^<]*)</td><td>([^<]*)'
+                          r'</td><td>(\d+)</td>', table)
+        return [(html.unescape(b), html.unescape(c), d, int(e)) for _, b, c, d, e in rows]
+
+    def test_a_fault_is_one_signature_across_builds_named_from_the_symbol_files(self):
+        access = "EXCEPTION_ACCESS_VIOLATION"
+        for count, body in [(3, report(address="0040A2B7")),
+                            (2, report(address="0040A1F3", build="042")),
+                            (1, report(address="0040A2C0")),
+                            (1, report(name="EXCEPTION_INT_DIVIDE_BY_ZERO", address="0040A2B7")),
+                            (1, report(address="0040A2B7", build="044")),  # no symbol file
+                            (1, report(address="7C812AFB")),               # not its code
+                            (1, report(address="00400800"))]:              # nor this
+            for i in range(count):
+                self.now += 60
+                self.assertEqual((200, b"OK"), self.post(body, source="127.0.0.%d" % (2 + i)))
+        self.assertEqual([
+            (access, "install_entry", "043, 042", 6),
+            ("", "install_entry+0x47 at 0040A2B7", "043", 3),
+            ("", "install_entry+0x47 at 0040A1F3", "042", 2),
+            ("", "install_entry+0x50 at 0040A2C0", "043", 1),
+            (access, "00400800", "043", 1),     # the latest first
+            (access, "7C812AFB", "043", 1),
+            (access, "0040A2B7", "044", 1),
+            ("EXCEPTION_INT_DIVIDE_BY_ZERO", "install_entry", "043", 1),
+            ("", "install_entry+0x47 at 0040A2B7", "043", 1)], self.signatures())
+        figures = self.figures()
+        top = figures["signatures"][0]
+        self.assertEqual((access, "install_entry", None, ["043", "042"], 6, 0.6),
+                         (top["exception"], top["function"], top["address"], top["builds"],
+                          top["reports"], round(top["share"], 6)))
+        self.assertEqual([("0040A2B7", "043", "install_entry", 0x47, 3),
+                          ("0040A1F3", "042", "install_entry", 0x47, 2),
+                          ("0040A2C0", "043", "install_entry", 0x50, 1)],
+                         [(g["address"], g["build"], g["function"], g["offset"], g["reports"])
+                          for g in top["groups"]])
+        self.assertEqual([0] * 29 + [6], top["daily"])
+        self.assertEqual([("0040A2B7", "044", None)],
+                         [(g["address"], g["build"], g["function"]) for g in figures["groups"]
+                          if g["build"] == "044"])
+
+        # Named when the page is made: a symbol file copied in later names
+        # the reports that came before it. One that cannot be read, or a
+        # build that two files claim, names nothing and is logged.
+        self.add_symbols("VeltranoxSetup-044.sym", self.symbols["VeltranoxSetup-043.sym"]
+                         .replace("build 043", "build 044"))
+        self.assertEqual((access, "install_entry", "044, 043, 042", 7), self.signatures()[0])
+        bad = ["", "program VeltranoxSetup.exe\n", self.symbols["VeltranoxSetup-043.sym"]
+               .replace("0040A400", "0040A100"), "\xff" * 10,
+               self.symbols["VeltranoxSetup-043.sym"].replace("etext", "more")]
+        for i, text in enumerate(bad):
+            with open(os.path.join(self.symbol_dir, "bad%d.sym" % i), "w",
+                      encoding="latin-1") as f:
+                f.write(text)
+        self.add_symbols("copy.sym", self.symbols["VeltranoxSetup-042.sym"])
+        with unittest.mock.patch("sys.stderr", io.StringIO()) as errors:
+            rows = self.signatures()
+        self.assertEqual([(access, "install_entry", "044, 043", 5),
+                          (access, "0040A1F3", "042", 2)], [row for row in rows if row[0]][:2])
+        self.assertEqual(len(bad) + 1, errors.getvalue().count("symbol file not used"),
+                         errors.getvalue())
+        self.assertIn("build 042: in VeltranoxSetup-042.sym, copy.sym", errors.getvalue())
 
 
 class NoPasswordTest(ServerTest):

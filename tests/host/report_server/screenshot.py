@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Renders the report server's summary in Debian's headless Chromium: a
-database seeded with several builds over several weeks, served on a free
+database seeded with several builds over several weeks, and the symbol
+files of most of them, served on a free
 loopback port at a fixed time, so that the picture comes out the same on
 every run. The report server test renders it the same way and reads the
 page Chromium made of it.
@@ -8,6 +9,7 @@ page Chromium made of it.
 usage: screenshot.py [OUT.png]        (default: docs/screens/reports.png)
 """
 import calendar
+import hashlib
 import os
 import random
 import shutil
@@ -45,6 +47,31 @@ BUILDS = [
 ]
 
 
+# The symbol files of four of those builds (045 has none): function starts
+# and the end of the code. install_entry moved in 043 and 044.
+SYMBOLS = {
+    "041": ([(0x401000, "run_setup"), (0x403A00, "file_expansion"),
+             (0x408DF0, "location_validation"), (0x40A1AC, "install_entry"),
+             (0x412B90, "volume_is_full")], 0x414000),
+    "043": ([(0x401000, "run_setup"), (0x403A0C, "file_expansion"),
+             (0x408DF0, "location_validation"), (0x40A270, "install_entry"),
+             (0x412C00, "volume_is_full")], 0x41E800),
+    "044": ([(0x401000, "run_setup"), (0x403A0C, "file_expansion"),
+             (0x408DF0, "location_validation"), (0x40B07A, "install_entry"),
+             (0x413000, "volume_is_full")], 0x41E900),
+}
+SYMBOLS["042"] = SYMBOLS["041"]
+
+
+def symbol_file(build, functions, end, program="VeltranoxSetup.exe"):
+    """The text of a symbol file as the build writes it: functions as
+    (address, name), ascending, and the end of the code."""
+    lines = ["program " + program, "build " + build, "base 00400000",
+             "sha256 " + hashlib.sha256(build.encode()).hexdigest()]
+    lines += ["%08X %s" % (address, name) for address, name in functions + [(end, "etext")]]
+    return "\n".join(lines) + "\n"
+
+
 def seed(path, now=NOW):
     """Writes the reports of the last 60 days into a new database at path,
     straight into SQLite, as the server would have stored them."""
@@ -75,13 +102,22 @@ def seed(path, now=NOW):
     return len(rows)
 
 
-def chromium(db, path, arguments, now=NOW):
+def seed_symbols(folder):
+    """Writes the symbol files of SYMBOLS into folder."""
+    for build, (functions, end) in SYMBOLS.items():
+        with open(os.path.join(folder, "VeltranoxSetup-%s.sym" % build), "w") as f:
+            f.write(symbol_file(build, functions, end))
+
+
+def chromium(db, path, arguments, now=NOW, symbol_folder=None):
     """Chromium's stdout for one page of the server (with arguments such as
-    --dump-dom or --screenshot=FILE), the server running at time `now`."""
+    --dump-dom or --screenshot=FILE), the server running at time `now`
+    with the symbol files of symbol_folder."""
     if shutil.which(CHROMIUM[0]) is None:
         raise RuntimeError("chromium is missing: run scripts/bootstrap.sh")
     server = vreport.make_server("127.0.0.1", 0, vreport.make_app(db, PASSWORD,
-                                                                  clock=lambda: now),
+                                                                  clock=lambda: now,
+                                                                  symbol_folder=symbol_folder),
                                  quiet=True)
     thread = threading.Thread(target=server.serve_forever, daemon=True)
     thread.start()
@@ -107,8 +143,9 @@ def main(argv):
     try:
         db = os.path.join(folder, "reports.sqlite3")
         count = seed(db)
+        seed_symbols(folder)
         start = time.monotonic()
-        chromium(db, "/reports", ["--screenshot=" + out])
+        chromium(db, "/reports", ["--screenshot=" + out], symbol_folder=folder)
         print("%s: /reports of %d reports, rendered in %.1f s" %
               (out, count, time.monotonic() - start))
     finally:

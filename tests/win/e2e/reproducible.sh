@@ -7,7 +7,8 @@
 #   the whole folder but build trees when there is no git) to
 #   WORK_DIR/src-<n>, a path of another length, configures it into
 #   WORK_DIR/win and builds only the setup program, then compares it with
-#   REFERENCE_EXE, the program of the tree this test belongs to.
+#   REFERENCE_EXE, the program of the tree this test belongs to, and the
+#   symbol files beside the two.
 #   SIGNED_DIR, the folder signed_release.sh leaves: the copy is then also
 #   built signed, with the same key and SOURCE_DATE_EPOCH, and compared with
 #   the signed setup program made there.
@@ -53,6 +54,8 @@ compare() {
   return 1
 }
 compare "$reference" "$output/VeltranoxSetup.exe" || exit 1
+# Its symbol file too: the same functions, the same program's hash.
+compare "${reference%.exe}.sym" "$output/VeltranoxSetup.sym" || exit 1
 
 if [ -n "$signed" ]; then
   # The same tree, now given the key: only the signed programs link again.
@@ -62,6 +65,7 @@ if [ -n "$signed" ]; then
     -DSIGNING_PKCS12="$signed/keys/signer.p12" \
     -DSIGNING_PASSWORD_FILE="$signed/keys/password.txt" || exit 1
   compare "$signed/out/VeltranoxSetup.exe" "$output/VeltranoxSetup.exe" || exit 1
+  compare "$signed/out/VeltranoxSetup.sym" "$output/VeltranoxSetup.sym" || exit 1
 fi
 rm -rf "$work"
 exit 0

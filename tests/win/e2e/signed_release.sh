@@ -89,6 +89,9 @@ build_setup "$src" "$work/win" "$out" "$szdd" "$log" "the signed build" \
   -DSIGNING_PKCS12="$keys/signer.p12" -DSIGNING_PASSWORD_FILE="$keys/password.txt" || exit 1
 setup=$out/VeltranoxSetup.exe
 grep -c '^Signing ' "$log" | sed 's/^/programs signed: /' >&2
+# The symbol file belongs to the program as shipped: the signed one.
+[ "$(sed -n 's/^sha256 //p' "$out/VeltranoxSetup.sym")" = "$(sha256sum <"$setup" | cut -c1-64)" ] ||
+  fail "VeltranoxSetup.sym does not give the signed program's SHA-256"
 
 verify "$setup" || { cat "$work/verify.log" >&2; fail "the setup program does not verify"; }
 # Only the test authority vouches for the key: the system's store does not.

@@ -2,12 +2,17 @@
 // filter installed at start) and then runs into an access violation at
 // 0xABC. The report server stays away at first, then a stand-in answers
 // once with something else, then the project's report server takes the
-// report and counts it in its summary.
+// report and counts it in its summary. Then a crash in a function of the
+// probe's own, run at two bases: one address, named on the summary from
+// the probe's symbol file.
 #include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 #include <shlwapi.h>
 #include <wininet.h>
+#include <tlhelp32.h>
 
 #include <string>
 
@@ -58,6 +63,44 @@ std::string report_summary()
             InternetCloseHandle(handle);
     }
     return page;
+}
+
+// Where the program of a running process was loaded, or 0.
+DWORD program_base(DWORD processId)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    MODULEENTRY32 module = {sizeof module};
+    DWORD base = Module32First(snapshot, &module) ? (DWORD)(ULONG_PTR)module.modBaseAddr : 0;
+    CloseHandle(snapshot);
+    return base;
+}
+
+// Starts a crash probe with the command line given; closes the box its
+// crash filter shows once `before` (given the process) has run, and
+// returns the process handle (NULL on failure, with the test failed).
+template <typename Before>
+HANDLE crash_probe(const char* name, const char* arguments, Before before)
+{
+    std::string probe = sibling_path(name);
+    std::string commandLine = "\"" + probe + "\" " + arguments;
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(probe.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL,
+                        &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << commandLine;
+        return NULL;
+    }
+    CloseHandle(process.hThread);
+    robot::Robot robot(process.dwProcessId);
+    robot.set_answer_boxes(false);
+    HWND box = robot.find_message_box(60000);
+    EXPECT_NE(nullptr, box) << "no message box from " << name;
+    before(process.dwProcessId);
+    if (box != nullptr)
+        EXPECT_TRUE(robot::click(box, IDOK));
+    return process.hProcess;
 }
 
 // Whether the box shows an icon: its SS_ICON control holds one. (Message
@@ -147,6 +190,54 @@ TEST(CrashEndToEnd, ReportsTheCrashUntilAcknowledgedThenRemovesTheReportKey)
                            "<td>043</td><td>1</td>"))
         << summary;
     EXPECT_NE(std::string::npos, summary.find("Malformed reports: 0")) << summary;
+}
+
+TEST(CrashEndToEnd, AFaultInTheProgramsOwnCodeIsOneAddressAtAnyBaseNamedOnTheSummary)
+{
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Tervick");
+    // The copy moved to another base, as Windows loads the program on
+    // every boot (Wine maps the probe itself at its link-time base).
+    DWORD movedBase = 0;
+    HANDLE moved = crash_probe("report_crash_probe_moved.exe", "inside",
+                               [&](DWORD id) { movedBase = program_base(id); });
+    ASSERT_NE(nullptr, moved);
+    EXPECT_NE(0u, movedBase);
+    EXPECT_NE(0x00400000u, movedBase);
+    // No server yet: the report waits in the registry, at the address the
+    // fault has at the link-time base.
+    ASSERT_TRUE(robot::wait_until([] { return report_value("log03") != "<missing>"; }, 60000));
+    std::string at = report_value("log02");
+    ASSERT_EQ(11u, at.size()) << at;
+    DWORD address = strtoul(at.c_str() + 3, NULL, 16);
+    EXPECT_LT(address - 0x00400000u, 0x00100000u) << at << " (loaded at " << movedBase << ")";
+
+    TestReportServer server;
+    ASSERT_TRUE(server.start_real(kSummaryPassword,
+                                  sibling_path("report_crash_probe.sym").c_str()))
+        << server.error();
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(moved, 30000));
+    CloseHandle(moved);
+
+    // The probe where it was linked: the same fault, the same address.
+    DWORD base = 0;
+    HANDLE unmoved = crash_probe("report_crash_probe.exe", "inside",
+                                 [&](DWORD id) { base = program_base(id); });
+    ASSERT_NE(nullptr, unmoved);
+    EXPECT_EQ(0x00400000u, base);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(unmoved, 30000));
+    CloseHandle(unmoved);
+
+    printf("one fault, loaded at %08lX and at %08lX: %s\n", (unsigned long)movedBase,
+           (unsigned long)base, at.c_str());
+    std::string summary = report_summary();
+    EXPECT_NE(std::string::npos,
+              summary.find("<tr><td>EXCEPTION_ACCESS_VIOLATION</td><td>probe_crash_site</td>"
+                           "<td>043</td><td>2</td>"))
+        << summary;
+    size_t row = summary.find(" " + at + "</td><td>043</td><td>2</td>");
+    ASSERT_NE(std::string::npos, row) << at << "\n" << summary;
+    size_t cell = summary.rfind("<td>", row);
+    EXPECT_EQ("<td>probe_crash_site+0x", summary.substr(cell, 23)) << summary.substr(cell, 80);
 }
 
 }  // namespace

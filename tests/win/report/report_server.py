@@ -90,7 +90,8 @@ def serve_real(args, end):
     import vreport
     stop_file = os.path.join(args.dir, "stop")
     password = vreport.read_password(os.path.join(args.dir, "password"))
-    app = vreport.make_app(os.path.join(args.dir, "reports.sqlite3"), password)
+    app = vreport.make_app(os.path.join(args.dir, "reports.sqlite3"), password,
+                           symbol_folder=args.symbols)
     try:
         server = vreport.make_server("127.0.0.1", args.port, app, quiet=True)
     except OSError:
@@ -120,6 +121,7 @@ def main():
     parser.add_argument("--hold", action="store_true")
     parser.add_argument("--timeout", type=float, default=120.0)
     parser.add_argument("--real", action="store_true")
+    parser.add_argument("--symbols", help="with --real: the folder of symbol files")
     args = parser.parse_args()
     if args.real:
         return serve_real(args, time.monotonic() + args.timeout)

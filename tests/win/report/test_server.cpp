@@ -89,8 +89,17 @@ bool TestReportServer::start(const char* answers, int requests, bool hold)
                   (hold ? " --hold" : ""));
 }
 
-bool TestReportServer::start_real(const char* password)
+bool TestReportServer::start_real(const char* password, const char* symbolFile)
 {
+    std::string symbols;
+    if (symbolFile != nullptr) {
+        CreateDirectoryA(file("symbols").c_str(), NULL);
+        if (!CopyFileA(symbolFile, file("symbols\\build.sym").c_str(), FALSE)) {
+            error_ = std::string("cannot copy ") + symbolFile;
+            return false;
+        }
+        symbols = " --symbols \"" + unixFolder_ + "/symbols\"";
+    }
     HANDLE handle = CreateFileA(file("password").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                                 0, NULL);
     DWORD written = 0;
@@ -103,7 +112,7 @@ bool TestReportServer::start_real(const char* password)
         error_ = "cannot write the password file";
         return false;
     }
-    return launch("--real");
+    return launch("--real" + symbols);
 }
 
 bool TestReportServer::launch(const std::string& arguments)

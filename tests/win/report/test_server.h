@@ -15,8 +15,9 @@ public:
     // a reason in error()) when the server did not come up.
     bool start(const char* answers, int requests = 1, bool hold = false);
     // The project's own report server instead, with a fresh store and the
-    // given summary password, until stop().
-    bool start_real(const char* password);
+    // given summary password, until stop(); with symbolFile, a symbol file
+    // in the folder of symbol files it reads.
+    bool start_real(const char* password, const char* symbolFile = nullptr);
     // Raw bytes of request n (1, 2, ...), waiting up to timeoutMs for it;
     // empty when it did not arrive.
     std::string request(int n, unsigned timeoutMs = 60000) const;

@@ -270,17 +270,17 @@ class SummaryTest(ServerTest):
         self.assertNotIn("<UNKNOWN", page)
 
         figures = self.figures()
-        self.assertEqual((30, "2026-11-01", "2026-11-30", 7),
-                         (len(figures["days"]), figures["days"][0], figures["days"][-1],
-                          figures["reports"]))
+        # Per-day counts for the days that have reports, within the period.
+        self.assertEqual(({"days": 30, "first": "2026-11-01", "last": "2026-11-30"},
+                          ["2026-11-20", "2026-11-28", "2026-11-29", "2026-11-30"], 7),
+                         (figures["period"], figures["days"], figures["reports"]))
         top = figures["groups"][0]
         self.assertEqual({"exception": "EXCEPTION_ACCESS_VIOLATION", "address": "00000ABC",
                           "build": "043", "reports": 4, "share": 4 / 7,
                           "first": "2026-11-20T10:00:00Z", "last": "2026-11-30T15:00:00Z",
-                          "daily": [0] * 19 + [1] + [0] * 7 + [1, 0, 2]}, top)
-        self.assertEqual([0] * 19 + [1] + [0] * 7 + [2, 1, 3], figures["daily"])
-        self.assertEqual([("044", 2, 1, [0] * 28 + [1, 1]),
-                          ("043", 5, 2, [0] * 19 + [1] + [0] * 7 + [2, 0, 2])],
+                          "daily": [1, 1, 0, 2]}, top)
+        self.assertEqual([1, 2, 1, 3], figures["daily"])
+        self.assertEqual([("044", 2, 1, [0, 0, 1, 1]), ("043", 5, 2, [1, 2, 0, 2])],
                          [(b["build"], b["reports"], b["groups"], b["daily"])
                           for b in figures["builds"]])
         # A longer period takes in the old group; one build is one build's.

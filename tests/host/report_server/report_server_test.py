@@ -50,6 +50,7 @@ def day(n, hour=12):
 class ServerTest(unittest.TestCase):
     password = PASSWORD
     settings = {}       # make_app's limits
+    server_settings = {"timeout": 1.0}  # make_server's (timeout: the request's deadline)
     gunicorn = False    # run under gunicorn instead of the embedded server
     start = None        # the server's time, when not the real one
 
@@ -59,12 +60,14 @@ class ServerTest(unittest.TestCase):
         self.db = os.path.join(self.folder, "reports.sqlite3")
         self.now = self.start
         if self.gunicorn:
-            self.start_gunicorn()
+            if self.start_gunicorn().poll() is not None:
+                self.fail("gunicorn did not start: %s" % self.gunicorn_log)
             return
         clock = lambda: self.now if self.now is not None else time.time()  # noqa: E731
         self.server = vreport.make_server(
             "127.0.0.1", 0, vreport.make_app(self.db, self.password, clock=clock,
-                                             **self.settings), quiet=True, timeout=1.0)
+                                             **self.settings), quiet=True,
+            **self.server_settings)
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()
@@ -72,33 +75,34 @@ class ServerTest(unittest.TestCase):
         self.addCleanup(self.server.server_close)
         self.addCleanup(self.server.shutdown)
 
-    def start_gunicorn(self, workers=4):
-        """Debian's gunicorn with several worker processes on a free port,
-        configured from the environment as in production."""
-        environment = dict(os.environ, VREPORT_DB=self.db, VREPORT_PASSWORD=self.password)
-        names = {"limit": "VREPORT_LIMIT", "window": "VREPORT_WINDOW",
-                 "malformed_kept": "VREPORT_MALFORMED_KEPT",
-                 "trusted_proxies": "VREPORT_TRUSTED_PROXIES"}
+    def start_gunicorn(self, bind="127.0.0.1:0", environment=None):
+        """Debian's gunicorn on a free port as README sets it up (worker
+        processes of threads), configured from the environment as in
+        production. Returns the process, running."""
+        environment = dict(os.environ, VREPORT_DB=self.db, VREPORT_PASSWORD=self.password,
+                           **(environment or {}))
         for key, value in self.settings.items():
-            environment[names[key]] = ",".join(value) if key == "trusted_proxies" else str(value)
+            environment["VREPORT_" + key.upper()] = \
+                ",".join(value) if key == "trusted_proxies" else str(value)
         log_path = os.path.join(self.folder, "gunicorn.log")
         with open(log_path, "wb") as log:
             process = subprocess.Popen(
-                GUNICORN + ["--chdir", SERVER, "--workers", str(workers), "--bind", "127.0.0.1:0",
-                            "--timeout", "60", "vreport:application"],
+                GUNICORN + ["--chdir", SERVER, "--worker-class", "gthread", "--workers", "2",
+                            "--threads", "600", "--bind", bind, "--timeout", "60",
+                            "vreport:application"],
                 env=environment, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         self.addCleanup(process.wait, 60)
         self.addCleanup(process.terminate)
         deadline = time.monotonic() + 60
         while True:
             with open(log_path, "rb") as log:
-                listening = re.search(rb"Listening at: http://127\.0\.0\.1:(\d+)", log.read())
-            if listening:
+                self.gunicorn_log = log.read().decode(errors="replace")
+            listening = re.search(r"Listening at: http://127\.0\.0\.1:(\d+)", self.gunicorn_log)
+            if listening and "Booting worker" in self.gunicorn_log:
                 self.port = int(listening.group(1))
-                return
+                return process
             if process.poll() is not None or time.monotonic() > deadline:
-                with open(log_path, "rb") as log:
-                    self.fail("gunicorn did not start: %s" % log.read().decode(errors="replace"))
+                return process
             time.sleep(0.05)
 
     def request(self, method, path, body=None, headers=None, source=None):
@@ -174,6 +178,7 @@ class UploadTest(ServerTest):
             good[:-len(b"%0A%0D")],                             # last line end missing
             good + b"more%0A%0D",                               # a fifth line
             report(address="00000abc"), report(address="ABC"), report(build="43"),
+            report(build="0430"), report(build="4294967295"),      # no build it writes
             report(name="EXCEPTION_ACCESS_VIOLATION+"), report(name=""),
             report(name="<script>alert(1)</script>"),
             report(name="%3Cscript%3Ealert(1)%3C/script%3E"),
@@ -205,6 +210,14 @@ class UploadTest(ServerTest):
             answer = self.raw(head + length + b"\r\n\r\n" + b"log=" + b"A" * 60000)
             self.assertTrue(answer.startswith(b"HTTP/1.0 411"), (length, answer))
         self.refuses_lengths_of_thousands_of_digits()
+        answer = self.raw(head + b"\r\nX-Pad: " + b"P" * 9000 + b"\r\n\r\n")
+        self.assertTrue(answer.startswith(b"HTTP/1.0 431"), answer)
+        # A long request line is logged cut short.
+        self.server.RequestHandlerClass.quiet = False
+        with unittest.mock.patch("sys.stderr", io.StringIO()) as log:
+            self.assertEqual(404, self.request("GET", "/" + "x" * 7000)[0])
+        self.server.RequestHandlerClass.quiet = True
+        self.assertRegex(log.getvalue(), r"\A[^\n]{20,400}\n\Z")
         # A length that claims too little: only that much is the report.
         answer = self.raw(head + b"\r\nContent-Length: 10\r\n\r\n" + b"log=" + b"A" * 9000)
         self.assertTrue(answer.endswith(b"\r\n\r\nOK"), answer)
@@ -218,6 +231,21 @@ class UploadTest(ServerTest):
         self.assertEqual(b"log=AAAAAA", self.rows("body")[1][0])
 
     def test_a_report_that_cannot_be_stored_is_not_acknowledged(self):
+        # A full disk: SQLite's own page cap fails the write the same way.
+        connect = vreport.connect
+
+        def full(path):
+            connection = connect(path)
+            pages, = connection.execute("PRAGMA page_count").fetchone()
+            connection.execute("PRAGMA max_page_count = %d" % pages)
+            return connection
+
+        self.assertEqual((200, b"OK"), self.post(b"log=" + b"E" * 4000))
+        with unittest.mock.patch("vreport.connect", full), \
+                unittest.mock.patch("sys.stderr", io.StringIO()) as errors:
+            self.assertEqual((503, b"not stored"), self.post(b"log=" + b"F" * 4000))
+        self.assertIn("report not stored: the disk is full", errors.getvalue())
+        self.assertEqual([b"log=" + b"E" * 4000], [row[-1] for row in self.rows()])
         os.remove(self.db)
         os.mkdir(self.db)  # no database can be opened there
         with unittest.mock.patch("sys.stderr", io.StringIO()) as errors:
@@ -241,8 +269,29 @@ class SummaryTest(ServerTest):
             self.assertEqual((200, 200), (self.summary(path=path)[0],
                                           self.summary(user="", path=path)[0]))
             self.assertEqual(405, self.request("POST", path, b"")[0])
-        for query in ["?days=0", "?days=3661", "?days=x", "?days=%FF", "?build=4x", "?build=12"]:
+        for query in ["?days=0", "?days=3661", "?days=x", "?days=%FF", "?build=4x", "?build=12",
+                      "?build=0430", "?build=%EF%BC%90%EF%BC%94%EF%BC%93"]:
             self.assertEqual(400, self.summary(path="/reports" + query)[0], query)
+        status, headers, _ = self.summary()
+        self.assertIn("frame-ancestors 'none'", headers["Content-Security-Policy"])
+        self.assertNotIn("script-src", headers["Content-Security-Policy"])
+        self.assertEqual(("nosniff", "vreport"), (headers["X-Content-Type-Options"],
+                                                  headers["Server"]))
+        # Wrong passwords: the client that gives them has to wait, the
+        # operator elsewhere does not.
+        def attempt(password, source):
+            token = base64.b64encode(b"x:" + password.encode()).decode()
+            return self.request("GET", "/reports", headers={"Authorization": "Basic " + token},
+                                source=source)
+
+        for _ in range(vreport.DEFAULT_PASSWORD_TRIES):
+            self.assertEqual(401, attempt("guess", "127.0.0.2")[0])
+        status, headers, _ = attempt(PASSWORD, "127.0.0.2")
+        self.assertEqual(429, status)
+        self.assertTrue(1 <= int(headers["Retry-After"]) <= 3600, headers["Retry-After"])
+        self.assertEqual(200, attempt(PASSWORD, "127.0.0.1")[0])
+        self.now += 3601
+        self.assertEqual(200, attempt(PASSWORD, "127.0.0.2")[0])
 
     def test_groups_by_their_count_in_the_period_by_build_and_everything_escaped(self):
         unknown = report(name="<UNKNOWN ERROR>", address="DEADBEEF", build="044")
@@ -283,17 +332,97 @@ class SummaryTest(ServerTest):
         self.assertEqual([("044", 2, 1, [0, 0, 1, 1]), ("043", 5, 2, [1, 2, 0, 2])],
                          [(b["build"], b["reports"], b["groups"], b["daily"])
                           for b in figures["builds"]])
-        # A longer period takes in the old group; one build is one build's.
+        # A longer period, up to the longest, takes in the old group; one
+        # build is one build's.
         self.assertEqual([("000000AA", 5), ("00000ABC", 4)],
-                         [(g["address"], g["reports"]) for g in self.figures("?days=60")
+                         [(g["address"], g["reports"]) for g in self.figures("?days=3660")
                           ["groups"][:2]])
         one = self.figures("?build=044")
         self.assertEqual((["DEADBEEF"], ["044"], 2),
                          ([g["address"] for g in one["groups"]],
                           [b["build"] for b in one["builds"]], one["reports"]))
 
+    def test_the_summary_is_bounded_and_shows_real_builds_only(self):
+        # More groups and builds than a summary shows, and builds an earlier
+        # version stored although the setup program never writes them.
+        rows = [("2026-11-%02d" % (1 + n % 30), "EXCEPTION_ACCESS_VIOLATION", "%08X" % n,
+                 "%03d" % (n % 30), 1 + n % 7) for n in range(300)]
+        rows += [("2026-11-29", "EXCEPTION_ACCESS_VIOLATION", "00000ABC", forged, 1000)
+                 for forged in ["0430", "4294967295", "12"]]
+        with sqlite3.connect(self.db) as connection:
+            connection.executemany(
+                "INSERT INTO daily (day, exception, address, build, reports, first, last)"
+                " VALUES (?, ?, ?, ?, ?, ?1 || 'T10:00:00Z', ?1 || 'T10:00:00Z')", rows)
+        real = sum(n for _, _, _, build, n in rows if len(build) == 3)
+        # A forged build today is kept aside with the malformed bodies, and a
+        # report from a clock three days ahead waits for its day.
+        self.assertEqual((200, b"OK"), self.post(report(build="9999999999"), source="127.0.0.5"))
+        self.now = day(3)
+        self.assertEqual((200, b"OK"), self.post(report(address="FFFFFFFF"), source="127.0.0.6"))
+        self.now = day(0)
+        figures = self.figures()
+        shown = figures["groups"]
+        self.assertEqual((vreport.SUMMARY_GROUPS, 300, real), (len(shown), figures["group_count"],
+                                                              figures["reports"]))
+        self.assertEqual((300 - len(shown), real - sum(g["reports"] for g in shown)),
+                         (figures["other_groups"]["groups"], figures["other_groups"]["reports"]))
+        builds = [b["build"] for b in figures["builds"]]
+        self.assertEqual(["%03d" % n for n in range(29, 29 - vreport.SUMMARY_BUILDS, -1)], builds)
+        self.assertEqual(real, sum(b["reports"] for b in figures["builds"]) +
+                         figures["other_builds"]["reports"])
+        self.assertEqual(sorted({d for d, _, _, b, _ in rows if len(b) == 3}), figures["days"])
+        self.assertEqual(figures["daily"], [sum(c) for c in zip(
+            *[b["daily"] for b in figures["builds"]] + [figures["other_builds"]["daily"]])])
+        self.assertEqual({"reports": 3000, "builds": 3}, figures["kept_aside"])
+        self.assertEqual(1, figures["malformed_kept"])
+        self.assertNotIn("FFFFFFFF", json.dumps(figures))
+        page = self.summary()[2].decode()
+        chart = page.split("<h2>Groups", 1)[0]
+        legend = re.findall(r"<text [^>]*>build ([^<]*)</text>", chart)
+        self.assertEqual(builds[:7] + ["older"], legend)
+        for forged in ["0430", "4294967295", "9999999999"]:
+            self.assertNotIn("build " + forged, chart)
+            self.assertNotIn(">%s<" % forged, page.split("<h2>Malformed", 1)[0])
+        self.assertEqual(vreport.SUMMARY_GROUPS + 1,
+                         page.split("<h2>Builds", 1)[0].count("<tr><td"))
+        # The future day's report appears when its day has come.
+        self.now = day(3)
+        self.assertIn("FFFFFFFF", [g["address"] for g in self.figures("?days=7")["groups"]])
+
+    def test_a_view_that_fails_fails_alone(self):
+        # Out of memory in a view, and where the first version ran out of
+        # it for good: as a request's thread starts.
+        start = threading.Thread._set_tstate_lock
+
+        def once(thread):
+            threading.Thread._set_tstate_lock = start
+            raise MemoryError
+
+        with unittest.mock.patch("vreport.Store.summary", side_effect=MemoryError), \
+                unittest.mock.patch("sys.stderr", io.StringIO()) as log:
+            self.assertEqual(500, self.summary(path="/reports.json?days=3660")[0])
+            threading.Thread._set_tstate_lock = once
+            try:
+                self.assertEqual((200, b"OK"), self.post(report()))
+            finally:
+                threading.Thread._set_tstate_lock = start
+        self.assertIn("/reports.json failed: out of memory", log.getvalue())
+        self.assertEqual(200, self.summary()[0])
+
     def test_chromium_shows_the_chart_and_the_top_group_first(self):
         screenshot.seed(self.db)
+        # What an outsider could have put there: builds an earlier version
+        # stored, bodies and a client meant as markup.
+        hostile = "<script>document.title='x'</script><img src=x onerror=alert(1)>"
+        with sqlite3.connect(self.db) as connection:
+            connection.executemany(
+                "INSERT INTO daily (day, exception, address, build, reports, first, last)"
+                " VALUES ('2026-11-29', 'EXCEPTION_ACCESS_VIOLATION', '00000ABC', ?, 500,"
+                " '2026-11-29T10:00:00Z', '2026-11-29T10:00:00Z')",
+                [("%010d" % n,) for n in range(8)])
+            connection.execute(
+                "INSERT INTO reports (received, client, malformed, body) VALUES"
+                " ('2026-11-30T10:00:00Z', ?, 1, ?)", (hostile, hostile.encode()))
         with sqlite3.connect(self.db) as connection:
             top = connection.execute(
                 "SELECT exception, address, build, COUNT(*) FROM reports WHERE malformed = 0"
@@ -309,6 +438,11 @@ class SummaryTest(ServerTest):
                           page.split("Groups by reports", 1)[1].split("<h2>", 1)[0])
         self.assertEqual(tuple(html.escape(v) for v in top[0][:3]) + (str(top[0][3]),), rows[0])
         self.assertEqual(len(top), len(rows))
+        legend = re.findall(r"<text [^>]*>build ([^<]*)</text>", chart.group(0))
+        self.assertEqual(["045", "044", "043", "042"], legend)
+        self.assertNotIn("<script", page)
+        self.assertNotIn("<img", page)
+        self.assertEqual(2, page.count("&lt;script&gt;document.title="), "body and client shown")
 
 
 class NoPasswordTest(ServerTest):
@@ -409,6 +543,44 @@ class FloodTest(ServerTest):
         self.assertEqual([b"log=junk3", b"log=junk4", b"log=junk5"],
                          [body for malformed, _, _, _, body in self.rows() if malformed])
         self.assertEqual(10, self.figures()["groups"][0]["reports"])
+
+
+class WindowTest(ServerTest):
+    """The limits on the server's own clock, moved past their window."""
+    start = day(0)
+    settings = {"limit": 3, "window": 600, "store_limit": 4, "keep_days": 30}
+
+    def test_a_limited_client_is_let_in_again_once_its_window_is_over(self):
+        for i in range(3):
+            self.assertEqual((200, b"OK"), self.post(report(address="%08X" % i)))
+        self.assertEqual(429, self.post(report(address="00000009"))[0])
+        self.now += 601
+        self.assertEqual((200, b"OK"), self.post(report(address="00000009")),
+                         "still refused after its window")
+
+    def test_all_clients_together_store_no_more_than_the_bound_and_old_reports_go(self):
+        old = self.now
+        for i in range(4):
+            self.assertEqual((200, b"OK"), self.post(report(address="%08X" % i),
+                                                     source="127.0.1.%d" % i))
+        # Over the bound: not stored, so not acknowledged; what is stored
+        # already is still counted, and malformed bodies have their own bound.
+        with unittest.mock.patch("sys.stderr", io.StringIO()) as log:
+            status, headers, _ = self.request("POST", "/vreport.asp", report(address="0000000A"),
+                                              {"Content-Type": FORM}, "127.0.1.9")
+        self.assertEqual(503, status)
+        self.assertTrue(1 <= int(headers["Retry-After"]) <= 600, headers["Retry-After"])
+        self.assertIn("VREPORT_STORE_LIMIT", log.getvalue())
+        self.assertEqual((200, b"OK"), self.post(report(address="00000000"), source="127.0.1.0"))
+        self.assertEqual((200, b"OK"), self.post(b"log=junk", source="127.0.1.9"))
+        self.now += 601
+        self.assertEqual((200, b"OK"), self.post(report(address="0000000A"), source="127.0.1.9"))
+        # 31 days later the reports of the first day are gone, the new one kept.
+        self.now = old + 31 * 86400
+        self.assertEqual((200, b"OK"), self.post(report(address="0000000B")))
+        self.assertEqual(["0000000B"], [a for a, in self.rows("address")])
+        self.assertEqual([("0000000B", 1)], [(g["address"], g["reports"])
+                                             for g in self.figures("?days=3660")["groups"]])
 
 
 class LoadTest(ServerTest):

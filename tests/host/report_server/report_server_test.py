@@ -84,7 +84,8 @@ class ServerTest(unittest.TestCase):
         for key, value in self.settings.items():
             environment["VREPORT_" + key.upper()] = \
                 ",".join(value) if key == "trusted_proxies" else str(value)
-        log_path = os.path.join(self.folder, "gunicorn.log")
+        log_path = os.path.join(self.folder, "gunicorn-%s.log" % time.monotonic_ns())
+        self.log_path = log_path
         with open(log_path, "wb") as log:
             process = subprocess.Popen(
                 GUNICORN + ["--chdir", SERVER, "--worker-class", "gthread", "--workers", "2",
@@ -98,8 +99,8 @@ class ServerTest(unittest.TestCase):
             with open(log_path, "rb") as log:
                 self.gunicorn_log = log.read().decode(errors="replace")
             listening = re.search(r"Listening at: http://127\.0\.0\.1:(\d+)", self.gunicorn_log)
-            if listening and "Booting worker" in self.gunicorn_log:
-                self.port = int(listening.group(1))
+            if "Booting worker" in self.gunicorn_log:
+                self.port = int(listening.group(1)) if listening else None
                 return process
             if process.poll() is not None or time.monotonic() > deadline:
                 return process
@@ -477,8 +478,16 @@ class WsgiEntryTest(unittest.TestCase):
                 " ?)", (vreport._timestamp(time.time() - 86400), report()))
             connection.execute("INSERT INTO reports (received, client, malformed, body)"
                                " VALUES ('2020-01-01T00:00:00Z', '10.0.0.2', 1, x'00')")
+        # Only builds with a symbol file, when that is asked for.
+        symbols = os.path.join(folder, "symbols")
+        os.mkdir(symbols)
+        for name, text in [("setup-043.sym", "build 043\nmodule setup\n\n"),
+                           ("notes.txt", "build 045\n"), ("late.sym", "module x\n\nbuild 045\n")]:
+            with open(os.path.join(symbols, name), "w") as f:
+                f.write(text)
         environment = {"VREPORT_DB": db, "VREPORT_PASSWORD_FILE": password_file,
-                       "VREPORT_PASSWORD": "other", "VREPORT_LIMIT": "2"}
+                       "VREPORT_PASSWORD": "other", "VREPORT_LIMIT": "2",
+                       "VREPORT_SYMBOLS": symbols, "VREPORT_REQUIRE_SYMBOLS": "1"}
         authorization = {"HTTP_AUTHORIZATION": "Basic " + base64.b64encode(
             b"x:" + PASSWORD.encode()).decode()}
         with unittest.mock.patch.dict(os.environ, environment):
@@ -487,6 +496,8 @@ class WsgiEntryTest(unittest.TestCase):
                     ("POST", "/vreport.asp", report(), {"CONTENT_TYPE": FORM}),
                     ("POST", "/vreport.asp", report(), {"CONTENT_TYPE": FORM}),
                     ("POST", "/vreport.asp", report(build="044"), {"CONTENT_TYPE": FORM}),
+                    ("POST", "/vreport.asp", report(build="045"), {"CONTENT_TYPE": FORM,
+                                                                   "REMOTE_ADDR": "10.0.0.4"}),
                     ("GET", "/reports", b"", {"HTTP_AUTHORIZATION": "Basic " + base64.b64encode(
                         b"x:other").decode()}),
                     ("GET", "/reports", b"", authorization),
@@ -499,15 +510,41 @@ class WsgiEntryTest(unittest.TestCase):
                 page = b"".join(vreport.application(
                     environ, lambda s, headers: status.append(s)))
                 answers.append((status[0][:3], page[:2]))
-        self.assertEqual([("200", b"OK"), ("200", b"OK"), ("429", b"to"), ("401", b"pa"),
+        self.assertEqual([("200", b"OK"), ("200", b"OK"), ("429", b"to"), ("200", b"OK"),
+                          ("401", b"pa"),
                           ("200", b"<!"), ("200", b"{\n")], answers)
         figures = json.loads(page)
         self.assertEqual([("00000ABC", "043", 3)], [(g["address"], g["build"], g["reports"])
                                                     for g in figures["groups"]])
-        self.assertEqual(1, figures["malformed_kept"])
+        self.assertEqual((1, {"reports": 1, "builds": 1}),
+                         (figures["malformed_kept"], figures["kept_aside"]))
         with sqlite3.connect(db) as connection:
-            self.assertEqual([("10.0.0.1", 0), ("10.0.0.2", 0), ("10.0.0.3", 1)],
+            self.assertEqual([("10.0.0.1", 0), ("10.0.0.2", 0), ("10.0.0.3", 1), ("10.0.0.4", 0)],
                              connection.execute("SELECT client, repeats FROM reports").fetchall())
+
+
+class SettingsTest(unittest.TestCase):
+    def test_a_wrong_setting_stops_the_start_and_is_named(self):
+        folder = tempfile.mkdtemp(prefix="vreport-test-")
+        self.addCleanup(shutil.rmtree, folder)
+        db = os.path.join(folder, "reports.sqlite3")
+        for wrong, named in [
+                ({"VREPORT_PASSWORD_FILE": os.path.join(folder, "missing")},
+                 "VREPORT_PASSWORD_FILE"),
+                ({"VREPORT_LIMIT": "abc"}, "VREPORT_LIMIT"),
+                ({"VREPORT_WINDOW": "0"}, "VREPORT_WINDOW"),
+                ({"VREPORT_KEEP_DAYS": "nan"}, "VREPORT_KEEP_DAYS"),
+                ({"VREPORT_TRUSTED_PROXIES": "127.0.0.1, proxy.example"},
+                 "VREPORT_TRUSTED_PROXIES"),
+                ({"VREPORT_DB": folder}, "VREPORT_DB"),
+                ({"VREPORT_DB": os.path.join(folder, "none", "reports.sqlite3")}, "VREPORT_DB"),
+                ({"VREPORT_REQUIRE_SYMBOLS": "1"}, "VREPORT_REQUIRE_SYMBOLS"),
+                ({"VREPORT_REQUIRE_SYMBOLS": "1", "VREPORT_SYMBOLS": os.path.join(folder, "no")},
+                 "VREPORT_SYMBOLS")]:
+            environment = dict({"VREPORT_DB": db}, **wrong)
+            with self.assertRaises(vreport.ConfigurationError, msg=wrong) as raised:
+                vreport.configured_app(environment)
+            self.assertTrue(str(raised.exception).startswith(named), str(raised.exception))
 
 
 class FloodTest(ServerTest):
@@ -586,6 +623,72 @@ class WindowTest(ServerTest):
 class LoadTest(ServerTest):
     THREADS = 20
     PER_THREAD = 100
+    SLOW = 1000         # connections that trickle
+    server_settings = {"timeout": 3.0}
+
+    def test_reports_are_answered_while_a_thousand_connections_trickle(self):
+        head = (b"POST /vreport.asp HTTP/1.1\r\nHost: x\r\nContent-Type: " + FORM.encode() +
+                b"\r\nContent-Length: 90\r\n\r\n" + report()[:60])
+        slow = [socket.create_connection(("127.0.0.1", self.port), timeout=10,
+                                         source_address=("127.0.3.%d" % (1 + n % 20), 0))
+                for n in range(self.SLOW)]
+        for connection in slow:
+            self.addCleanup(connection.close)
+        opened = time.monotonic()
+        sent = [0] * len(slow)
+        stop = threading.Event()
+
+        def trickle():  # a byte every half second on each, never all of it
+            for _ in range(120):
+                for n, connection in enumerate(slow):
+                    if 0 <= sent[n] < len(head) - 1:
+                        try:
+                            sent[n] += connection.send(head[sent[n]:sent[n] + 1])
+                        except OSError:
+                            sent[n] = -1
+                if stop.wait(0.5):
+                    return
+
+        trickler = threading.Thread(target=trickle, daemon=True)
+        trickler.start()
+        self.addCleanup(trickler.join, 30)
+        self.addCleanup(stop.set)
+        answers = [self.post(report(address="%08X" % n), source="127.0.4.%d" % (1 + n))
+                   for n in range(20)]
+        self.assertEqual([(200, b"OK")] * 20, answers)
+        print("\n%s: 20 of 20 reports answered while %d connections trickled, in %.1f s"
+              % ("gunicorn" if self.gunicorn else "embedded", self.SLOW,
+                 time.monotonic() - opened), file=sys.stderr)
+        if self.gunicorn:
+            return
+        # Still sending, yet cut at the deadline of the whole request; and
+        # one address gets no more than its share of connections.
+        crowd = [socket.create_connection(("127.0.0.1", self.port), timeout=10,
+                                          source_address=("127.0.5.1", 0)) for _ in range(70)]
+        for connection in crowd:
+            self.addCleanup(connection.close)
+        time.sleep(max(0.0, opened + 3.0 + 2.0 - time.monotonic()))
+        self.assertTrue(trickler.is_alive())
+        ended = 0
+        for connection in slow:
+            connection.setblocking(False)
+            try:
+                ended += connection.recv(100).startswith(b"HTTP/1.0 408") or True
+            except BlockingIOError:
+                pass
+            except ConnectionError:
+                ended += 1
+        self.assertEqual(self.SLOW, ended)
+        closed = 0
+        for connection in crowd:
+            connection.setblocking(False)
+            try:
+                closed += connection.recv(100) == b""
+            except BlockingIOError:
+                pass
+            except ConnectionError:
+                closed += 1
+        self.assertGreaterEqual(closed, 70 - vreport.DEFAULT_MAX_CONNECTIONS_PER_CLIENT)
 
     def test_reports_from_many_threads_are_all_stored_once(self):
         def upload(thread):
@@ -614,6 +717,36 @@ class LoadTest(ServerTest):
 
 class GunicornLoadTest(LoadTest):
     gunicorn = True
+
+    def test_gunicorn_stops_on_a_wrong_setting_and_a_unix_socket_needs_its_proxy(self):
+        path = os.path.join(self.folder, "vreport.sock")
+        for bind, environment, named in [
+                ("127.0.0.1:0", {"VREPORT_LIMIT": "abc"}, "VREPORT_LIMIT: 'abc' is not a number"),
+                ("127.0.0.1:0", {"VREPORT_PASSWORD_FILE": path}, "VREPORT_PASSWORD_FILE: cannot"),
+                ("unix:" + path, {}, "VREPORT_TRUSTED_PROXIES=unix")]:
+            process = self.start_gunicorn(bind, environment)
+            self.assertNotEqual(0, process.wait(60), named)
+            with open(self.log_path, encoding="utf-8") as log:
+                self.assertIn(named, log.read())
+        # Behind the proxy on a unix socket, the proxy names the client.
+        self.start_gunicorn("unix:" + path, {"VREPORT_TRUSTED_PROXIES": "unix",
+                                             "VREPORT_LIMIT": "1"})
+
+        class UnixConnection(http.client.HTTPConnection):
+            def connect(self):
+                self.sock = socket.socket(socket.AF_UNIX)
+                self.sock.settimeout(30)
+                self.sock.connect(path)
+
+        answers = []
+        for forwarded in ["192.0.2.7", "192.0.2.8", "192.0.2.7"]:
+            connection = UnixConnection("localhost")
+            connection.request("POST", "/vreport.asp", report(address="0000000%s" % forwarded[-1]),
+                               {"Content-Type": FORM, "X-Forwarded-For": forwarded})
+            answers.append(connection.getresponse().status)
+            connection.close()
+        self.assertEqual([200, 200, 429], answers)
+        self.assertEqual([("192.0.2.7",), ("192.0.2.8",)], self.rows("client"))
 
     def test_gunicorn_refuses_lengths_of_thousands_of_digits(self):
         self.refuses_lengths_of_thousands_of_digits()

@@ -13,7 +13,9 @@
 3. the summary at 1,000,000 reports (a year, written straight into SQLite
    as the first version of the server kept them, then migrated): the page's
    time, beside the first version's grouped query over the same reports;
-4. the summary under a hostile load: 1,000,000 reports in 100,000 groups
+4. forged builds: reports from 200 addresses, each with a build of its own
+   made up, posted to each server: /reports's size, time and Chromium's;
+5. the summary under a hostile load: 1,000,000 reports in 100,000 groups
    over 1,000 builds in a year, plus 100,000 made-up builds of one report
    each in the last 30 days (as an earlier version stored them), written
    straight into the per-day table the summary reads: each view's size,
@@ -22,7 +24,8 @@
    given 300 s at most).
 
 usage: bench/report_server.py [--uploads 3000] [--flood 100000] [--malformed 10000]
-                              [--reports 1000000] [--hostile 1000000] [--old DIR]
+                              [--reports 1000000] [--forged 2000] [--hostile 1000000]
+                              [--old DIR]
                               (0: that part is left out)
 """
 import argparse
@@ -432,6 +435,33 @@ def hostile_views(count, folder, old):
                      ", " + drawn if drawn else ""))
 
 
+def forged_builds(posts, folder, old):
+    """posts reports from 200 addresses, each with a build of its own made
+    up (ten digits), through /vreport.asp of each server: what /reports
+    becomes."""
+    print("forged builds: %d reports from 200 addresses, each with its own made-up build:"
+          % posts)
+    for name, server_dir in [("this server", SERVER)] + ([("the older one", old)] if old else []):
+        db = os.path.join(folder, "forged-%d.sqlite3" % time.monotonic_ns())
+        server = EmbeddedProcess(server_dir, db, memory_limit=4 << 30)
+        try:
+            def one(n):
+                return post(server.port, report(address="%08X" % n, build="%010d" % n),
+                            "127.1.%d.%d" % (n % 200 // 250, 2 + n % 200))
+
+            answers = run_posts(one, range(posts))
+            start = time.monotonic()
+            status, page = get(server.port, "/reports")
+            elapsed = time.monotonic() - start
+            peak = server.peak_memory()
+            drawn = chromium_time(server.port, "/reports")
+        finally:
+            server.stop()
+        print("  %-13s %d answered OK; GET /reports %s, %d bytes in %.2f s, server peak %.0f MB,"
+              " %s" % (name, answers.count((200, b"OK")), status, len(page), elapsed, peak / 1e6,
+                       drawn))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--uploads", type=int, default=3000)
@@ -439,6 +469,7 @@ def main():
     parser.add_argument("--malformed", type=int, default=10000)
     parser.add_argument("--reports", type=int, default=1000000)
     parser.add_argument("--hostile", type=int, default=1000000)
+    parser.add_argument("--forged", type=int, default=2000)
     parser.add_argument("--old", help="an older server's folder, to run beside this one")
     args = parser.parse_args()
     if not os.path.exists(GUNICORN[0]) or subprocess.run(
@@ -453,19 +484,34 @@ def main():
                     ("embedded", "embedded", None),
                     ("gunicorn", "gunicorn, gthread 2 x 600", GUNICORN_SETUP),
                     ("gunicorn", "gunicorn, 4 sync workers", GUNICORN_SYNC)]:
+                # Two rounds, the servers taking turns: the machine's load
+                # changes while they run.
+                servers = [SERVER] + ([args.old] if args.old else [])
+                runs = {server_dir: [] for server_dir in servers}
+                for round_ in range(2):
+                    for server_dir in servers if round_ == 0 else servers[::-1]:
+                        runs[server_dir].append(throughput(kind, args.uploads, folder,
+                                                           server_dir, arguments))
                 figures = []
-                for server_dir in [SERVER] + ([args.old] if args.old else []):
-                    rate, ok, stored = throughput(kind, args.uploads, folder, server_dir,
-                                                  arguments)
-                    figures.append("%5.0f reports/s (%d OK, %d stored)" % (rate, ok, stored))
-                print("  %-26s this server %s%s" % (label, figures[0], ", the older one " +
-                                                     figures[1] if args.old else ""))
+                for server_dir in servers:
+                    rates = [rate for rate, _, _ in runs[server_dir]]
+                    figures.append("%4.0f reports/s (%s; %d OK, %d stored of each)" % (
+                        statistics.mean(rates), " and ".join("%.0f" % r for r in rates),
+                        min(ok for _, ok, _ in runs[server_dir]),
+                        min(stored for _, _, stored in runs[server_dir])))
+                ratio = ", %.2f x" % (statistics.mean(r for r, _, _ in runs[SERVER]) /
+                                      statistics.mean(r for r, _, _ in runs[args.old])) \
+                    if args.old else ""
+                print("  %s: this server %s%s%s" % (label, figures[0], ", the older one " +
+                                                   figures[1] if args.old else "", ratio))
         if args.flood:
             flood(args.flood, folder)
         if args.malformed:
             malformed_flood(args.malformed, folder)
         if args.reports:
             page_times(args.reports, folder)
+        if args.forged:
+            forged_builds(args.forged, folder, args.old)
         if args.hostile:
             hostile_views(args.hostile, folder, args.old)
     finally:

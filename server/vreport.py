@@ -309,7 +309,7 @@ def client_address(environ, trusted_proxies):
         try:
             address = ipaddress.ip_address(text)
         except ValueError:
-            return unix and text is peer and not peer
+            return unix and not text  # only the peer's can be no address here
         return any(address in network for network in networks)
 
     if not trusted(peer):
@@ -394,7 +394,10 @@ class Store:
         key = client_key(client)
         with transaction(self.path) as connection:
             outcome = self._post(connection, report, client, key, body, received, second)
-        self._purge_old(now)
+        try:
+            self._purge_old(now)
+        except sqlite3.Error as error:  # the report is stored all the same
+            print("vreport: old reports not removed: %s" % cause(error), file=sys.stderr)
         return outcome
 
     def _post(self, connection, report, client, key, body, received, second):
@@ -560,18 +563,23 @@ class Store:
 
     def _figures(self, connection, where, parameters):
         """Groups, builds and days of the daily rows that match `where`."""
-        total, group_count = connection.execute(
-            "SELECT COALESCE(SUM(n), 0), COUNT(*) FROM (SELECT SUM(reports) AS n FROM daily"
-            " WHERE " + where + " GROUP BY exception, address, build)", parameters).fetchone()
-        groups = connection.execute(
-            "SELECT exception, address, build, SUM(reports) FROM daily WHERE " + where +
-            " GROUP BY exception, address, build ORDER BY 4 DESC, MAX(last) DESC LIMIT ?",
-            parameters + (SUMMARY_GROUPS,)).fetchall()
-        builds = connection.execute(
-            "SELECT build, SUM(n), COUNT(*), MIN(f), MAX(l) FROM (SELECT build, SUM(reports)"
-            " AS n, MIN(first) AS f, MAX(last) AS l FROM daily WHERE " + where +
-            " GROUP BY exception, address, build) GROUP BY build ORDER BY build DESC",
-            parameters).fetchall()
+        # The period's groups, grouped once: SQLite keeps them (on disk if
+        # need be), only the top ones come into memory.
+        connection.execute(
+            "CREATE TEMP TABLE period_groups AS SELECT exception, address, build,"
+            " SUM(reports) AS n, MIN(first) AS f, MAX(last) AS l FROM daily WHERE " + where +
+            " GROUP BY exception, address, build", parameters)
+        try:
+            total, group_count = connection.execute(
+                "SELECT COALESCE(SUM(n), 0), COUNT(*) FROM period_groups").fetchone()
+            groups = connection.execute(
+                "SELECT exception, address, build, n FROM period_groups ORDER BY n DESC, l DESC"
+                " LIMIT ?", (SUMMARY_GROUPS,)).fetchall()
+            builds = connection.execute(
+                "SELECT build, SUM(n), COUNT(*), MIN(f), MAX(l) FROM period_groups GROUP BY build"
+                " ORDER BY build DESC").fetchall()
+        finally:
+            connection.execute("DROP TABLE temp.period_groups")
         shown, older = builds[:SUMMARY_BUILDS], builds[SUMMARY_BUILDS:]
         # Per day and shown build, the older builds as one: what the chart
         # draws, no more rows than days with reports times shown builds.
@@ -1151,6 +1159,7 @@ class IntakeServer(simple_server.WSGIServer):
     def serve_forever(self, poll_interval=0.5):
         self._BaseServer__is_shut_down.clear()
         pending = {}
+        expired = time.monotonic()
         try:
             with selectors.DefaultSelector() as selector:
                 self.socket.setblocking(False)
@@ -1165,7 +1174,9 @@ class IntakeServer(simple_server.WSGIServer):
                         except Exception:  # noqa: BLE001 (MemoryError too)
                             if key.fileobj is not self.socket:
                                 self._drop(selector, pending, key.fileobj)
-                    self._expire(selector, pending)
+                    if time.monotonic() - expired >= 0.1:  # not for every event
+                        self._expire(selector, pending)
+                        expired = time.monotonic()
                 for connection in list(pending):
                     self._drop(selector, pending, connection)
         finally:

@@ -567,7 +567,7 @@ class Store:
         # need be), only the top ones come into memory.
         connection.execute(
             "CREATE TEMP TABLE period_groups AS SELECT exception, address, build,"
-            " SUM(reports) AS n, MIN(first) AS f, MAX(last) AS l FROM daily WHERE " + where +
+            " SUM(reports) AS n, MAX(last) AS l FROM daily WHERE " + where +
             " GROUP BY exception, address, build", parameters)
         try:
             total, group_count = connection.execute(
@@ -576,11 +576,14 @@ class Store:
                 "SELECT exception, address, build, n FROM period_groups ORDER BY n DESC, l DESC"
                 " LIMIT ?", (SUMMARY_GROUPS,)).fetchall()
             builds = connection.execute(
-                "SELECT build, SUM(n), COUNT(*), MIN(f), MAX(l) FROM period_groups GROUP BY build"
+                "SELECT build, SUM(n), COUNT(*) FROM period_groups GROUP BY build"
                 " ORDER BY build DESC").fetchall()
         finally:
             connection.execute("DROP TABLE temp.period_groups")
         shown, older = builds[:SUMMARY_BUILDS], builds[SUMMARY_BUILDS:]
+        seen = {b: (f, l) for b, f, l in connection.execute(
+            "SELECT build, MIN(first), MAX(last) FROM daily WHERE build IN (SELECT value FROM"
+            " json_each(?)) GROUP BY build", (json.dumps([row[0] for row in shown]),))}
         # Per day and shown build, the older builds as one: what the chart
         # draws, no more rows than days with reports times shown builds.
         oldest = shown[-1][0] if shown else ""
@@ -613,8 +616,9 @@ class Store:
             "reports": total,
             "group_count": group_count,
             "daily": daily_total,
-            "builds": [{"build": b, "reports": n, "share": share(n), "groups": g, "first": f,
-                        "last": l, "daily": build_daily[b]} for b, n, g, f, l in shown],
+            "builds": [{"build": b, "reports": n, "share": share(n), "groups": g,
+                        "first": seen[b][0], "last": seen[b][1], "daily": build_daily[b]}
+                       for b, n, g in shown],
             "other_builds": {"builds": len(older), "reports": sum(row[1] for row in older),
                              "groups": sum(row[2] for row in older),
                              "daily": build_daily.get("", [0] * len(day_list))},

@@ -3,7 +3,9 @@
 
 1. throughput: the same uploads (20 clients at once, each report from one
    of many loopback addresses) against the embedded server and against
-   Debian's gunicorn with 4 workers, side by side;
+   Debian's gunicorn (README's set-up: gthread workers; and 4 sync workers),
+   side by side, this server beside an older one (--old: its server folder,
+   e.g. a worktree of an earlier commit), each in its own process;
 2. flood: posts from one client (same body, other bodies, malformed 4 KB
    bodies) interleaved with real reports from other clients, then 4 KB
    malformed bodies from many clients: how much the database grows, beside
@@ -13,11 +15,21 @@
    time without symbol files and with one for every build (the addresses
    named and gathered by function), beside the first version's grouped
    query over the same reports and, with --baseline, the same pages of
-   another vreport.py (an earlier one, say) on the same database.
+   another vreport.py (an earlier one, say) on the same database;
+4. forged builds: reports from 200 addresses, each with a build of its own
+   made up, posted to each server: /reports's size, time and Chromium's;
+5. the summary under a hostile load: 1,000,000 reports in 100,000 groups
+   over 1,000 builds in a year, plus 100,000 made-up builds of one report
+   each in the last 30 days (as an earlier version stored them), written
+   straight into the per-day table the summary reads: each view's size,
+   time and the server's peak memory, and Chromium's time to draw /reports,
+   this server beside the older one (under a 4 GB memory limit, each view
+   given 300 s at most).
 
 usage: bench/report_server.py [--uploads 3000] [--flood 100000] [--malformed 10000]
-                              [--reports 1000000]       (0: that part is left out)
-                              [--baseline OTHER/vreport.py]
+                              [--reports 1000000] [--forged 2000] [--hostile 1000000]
+                              [--old DIR] [--baseline OTHER/vreport.py]
+                              (0: that part is left out)
 """
 import argparse
 import concurrent.futures
@@ -28,6 +40,8 @@ import multiprocessing
 import os
 import random
 import re
+import resource
+import socket
 import shutil
 import sqlite3
 import statistics
@@ -89,14 +103,20 @@ class Embedded:
         self.thread.join()
 
 
+# README's set-up: threads, so that slow clients wait without holding up the
+# others (see the README for the proxy in front).
+GUNICORN_SETUP = ["--worker-class", "gthread", "--workers", "2", "--threads", "600"]
+GUNICORN_SYNC = ["--workers", "4"]
+
+
 class Gunicorn:
-    def __init__(self, db, folder, workers=4, **environment):
+    def __init__(self, db, folder, server_dir=SERVER, arguments=None, **environment):
         env = dict(os.environ, VREPORT_DB=db, VREPORT_PASSWORD=PASSWORD, **environment)
         self.log = os.path.join(folder, "gunicorn.log")
         with open(self.log, "wb") as log:
             self.process = subprocess.Popen(
-                GUNICORN + ["--chdir", SERVER, "--workers", str(workers),
-                            "--bind", "127.0.0.1:0", "vreport:application"],
+                GUNICORN + ["--chdir", server_dir] + (arguments or GUNICORN_SETUP) +
+                ["--bind", "127.0.0.1:0", "vreport:application"],
                 env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         deadline = time.monotonic() + 60
         while True:
@@ -127,9 +147,51 @@ def _upload_share(arguments):
         return sum(answer == (200, b"OK") for answer in pool.map(one, numbers))
 
 
-def throughput(kind, uploads, folder):
-    db = os.path.join(folder, "%s.sqlite3" % kind)
-    server = Embedded(db) if kind == "embedded" else Gunicorn(db, folder)
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class EmbeddedProcess:
+    """A server folder's embedded server in a process of its own."""
+
+    def __init__(self, server_dir, db, memory_limit=None):
+        self.port = free_port()
+
+        def limit():
+            if memory_limit:
+                resource.setrlimit(resource.RLIMIT_AS, (memory_limit, memory_limit))
+
+        self.process = subprocess.Popen(
+            [sys.executable, os.path.join(server_dir, "vreport.py"), "--host", "127.0.0.1",
+             "--port", str(self.port), "--db", db],
+            env=dict(os.environ, VREPORT_PASSWORD=PASSWORD), preexec_fn=limit,
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 60
+        while True:
+            try:
+                socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
+                break
+            except OSError:
+                if self.process.poll() is not None or time.monotonic() > deadline:
+                    sys.exit("bench: the server of %s did not start" % server_dir)
+                time.sleep(0.05)
+
+    def peak_memory(self):
+        """The process's peak resident memory, in bytes."""
+        with open("/proc/%d/status" % self.process.pid) as status:
+            return int(re.search(r"VmHWM:\s+(\d+) kB", status.read()).group(1)) * 1024
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait(60)
+
+
+def throughput(kind, uploads, folder, server_dir=SERVER, arguments=None):
+    db = os.path.join(folder, "%s-%d.sqlite3" % (kind, time.monotonic_ns()))
+    server = EmbeddedProcess(server_dir, db) if kind == "embedded" else \
+        Gunicorn(db, folder, server_dir=server_dir, arguments=arguments)
     try:
         shares = [(server.port, range(i, uploads, 4)) for i in range(4)]
         start = time.monotonic()
@@ -335,6 +397,110 @@ def page_times(count, folder, baseline=None):
     print("  the first version's grouped query over the reports: %.3f s" % old)
 
 
+def seed_hostile(db, count):
+    """count reports in 100,000 groups over 1,000 builds in the last 365 days
+    and 100,000 made-up builds of one report each in the last 30, straight
+    into the per-day table (a database of the first schema with per-day
+    counts, which both versions read)."""
+    vreport.open_store(db)
+    rng = random.Random(7)
+    today = time.time()
+    cells = {}
+    for n in range(count):
+        group = rng.randrange(100000)
+        when = vreport._timestamp(today - rng.random() * 365 * 86400)
+        key = (when[:10], "EXCEPTION_ACCESS_VIOLATION", "%08X" % (0x400000 + group),
+               "%03d" % (group % 1000))
+        first, last, reports = cells.get(key, (when, when, 0))
+        cells[key] = (min(first, when), max(last, when), reports + 1)
+    for n in range(100000):
+        when = vreport._timestamp(today - rng.random() * 30 * 86400)
+        cells[(when[:10], "EXCEPTION_ACCESS_VIOLATION", "00000ABC", "%010d" % n)] = \
+            (when, when, 1)
+    with sqlite3.connect(db) as connection:
+        connection.executemany(
+            "INSERT INTO daily (day, exception, address, build, first, last, reports)"
+            " VALUES (?, ?, ?, ?, ?, ?, ?)", (key + value for key, value in cells.items()))
+    return len(cells)
+
+
+def chromium_time(port, path, limit_s=300):
+    profile = tempfile.mkdtemp(prefix="vreport-bench-chromium-")
+    try:
+        start = time.monotonic()
+        subprocess.run(["chromium", "--headless", "--no-sandbox", "--disable-gpu",
+                        "--user-data-dir=" + profile, "--dump-dom",
+                        "http://bench:%s@127.0.0.1:%d%s" % (PASSWORD, port, path)],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=limit_s,
+                       check=True)
+        return "drawn by Chromium in %.1f s" % (time.monotonic() - start)
+    except subprocess.TimeoutExpired:
+        return "not drawn by Chromium in %d s" % limit_s
+    finally:
+        shutil.rmtree(profile, ignore_errors=True)
+
+
+def hostile_views(count, folder, old):
+    db = os.path.join(folder, "hostile.sqlite3")
+    start = time.monotonic()
+    rows = seed_hostile(db, count)
+    print("the summary under a hostile load: %d reports in 100,000 groups over 1,000 builds"
+          " in a year and 100,000 made-up builds in the last 30 days (%d per-day rows, %.0f MB;"
+          " seeded in %.0f s); 4 GB memory limit, 300 s a view:"
+          % (count, rows, disk(db) / 1e6, time.monotonic() - start))
+    servers = [("this server", SERVER)] + ([("the older one", old)] if old else [])
+    for name, server_dir in servers:
+        for path in ["/reports", "/reports.json?days=365"]:
+            server = EmbeddedProcess(server_dir, db, memory_limit=4 << 30)
+            try:
+                start = time.monotonic()
+                try:
+                    connection = http.client.HTTPConnection("127.0.0.1", server.port,
+                                                            timeout=300)
+                    connection.request("GET", path, headers=AUTH)
+                    response = connection.getresponse()
+                    status, size = response.status, len(response.read())
+                    connection.close()
+                except OSError as error:
+                    status, size = type(error).__name__, 0
+                elapsed = time.monotonic() - start
+                peak = server.peak_memory()
+                drawn = chromium_time(server.port, path) if path == "/reports" and \
+                    status == 200 else ""
+            finally:
+                server.stop()
+            print("  %-12s GET %-22s %s, %9d bytes in %6.2f s, server peak %5.0f MB%s"
+                  % (name, path, status, size, elapsed, peak / 1e6,
+                     ", " + drawn if drawn else ""))
+
+
+def forged_builds(posts, folder, old):
+    """posts reports from 200 addresses, each with a build of its own made
+    up (ten digits), through /vreport.asp of each server: what /reports
+    becomes."""
+    print("forged builds: %d reports from 200 addresses, each with its own made-up build:"
+          % posts)
+    for name, server_dir in [("this server", SERVER)] + ([("the older one", old)] if old else []):
+        db = os.path.join(folder, "forged-%d.sqlite3" % time.monotonic_ns())
+        server = EmbeddedProcess(server_dir, db, memory_limit=4 << 30)
+        try:
+            def one(n):
+                return post(server.port, report(address="%08X" % n, build="%010d" % n),
+                            "127.1.%d.%d" % (n % 200 // 250, 2 + n % 200))
+
+            answers = run_posts(one, range(posts))
+            start = time.monotonic()
+            status, page = get(server.port, "/reports")
+            elapsed = time.monotonic() - start
+            peak = server.peak_memory()
+            drawn = chromium_time(server.port, "/reports")
+        finally:
+            server.stop()
+        print("  %-13s %d answered OK; GET /reports %s, %d bytes in %.2f s, server peak %.0f MB,"
+              " %s" % (name, answers.count((200, b"OK")), status, len(page), elapsed, peak / 1e6,
+                       drawn))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--uploads", type=int, default=3000)
@@ -342,6 +508,9 @@ def main():
     parser.add_argument("--malformed", type=int, default=10000)
     parser.add_argument("--reports", type=int, default=1000000)
     parser.add_argument("--baseline", help="another vreport.py whose pages to time beside")
+    parser.add_argument("--hostile", type=int, default=1000000)
+    parser.add_argument("--forged", type=int, default=2000)
+    parser.add_argument("--old", help="an older server's folder, to run beside this one")
     args = parser.parse_args()
     if not os.path.exists(GUNICORN[0]) or subprocess.run(
             GUNICORN + ["--version"], stdout=subprocess.DEVNULL,
@@ -350,19 +519,41 @@ def main():
     folder = tempfile.mkdtemp(prefix="vreport-bench-")
     try:
         if args.uploads:
-            figures = [(kind,) + throughput(kind, args.uploads, folder)
-                       for kind in ("embedded", "gunicorn")]
             print("throughput, %d uploads from 20 clients at once:" % args.uploads)
-            for kind, rate, ok, stored in figures:
-                print("  %-28s %7.0f reports/s  (%d OK, %d stored)"
-                      % ("embedded (threads)" if kind == "embedded" else "gunicorn, 4 workers",
-                         rate, ok, stored))
+            for kind, label, arguments in [
+                    ("embedded", "embedded", None),
+                    ("gunicorn", "gunicorn, gthread 2 x 600", GUNICORN_SETUP),
+                    ("gunicorn", "gunicorn, 4 sync workers", GUNICORN_SYNC)]:
+                # Two rounds, the servers taking turns: the machine's load
+                # changes while they run.
+                servers = [SERVER] + ([args.old] if args.old else [])
+                runs = {server_dir: [] for server_dir in servers}
+                for round_ in range(2):
+                    for server_dir in servers if round_ == 0 else servers[::-1]:
+                        runs[server_dir].append(throughput(kind, args.uploads, folder,
+                                                           server_dir, arguments))
+                figures = []
+                for server_dir in servers:
+                    rates = [rate for rate, _, _ in runs[server_dir]]
+                    figures.append("%4.0f reports/s (%s; %d OK, %d stored of each)" % (
+                        statistics.mean(rates), " and ".join("%.0f" % r for r in rates),
+                        min(ok for _, ok, _ in runs[server_dir]),
+                        min(stored for _, _, stored in runs[server_dir])))
+                ratio = ", %.2f x" % (statistics.mean(r for r, _, _ in runs[SERVER]) /
+                                      statistics.mean(r for r, _, _ in runs[args.old])) \
+                    if args.old else ""
+                print("  %s: this server %s%s%s" % (label, figures[0], ", the older one " +
+                                                   figures[1] if args.old else "", ratio))
         if args.flood:
             flood(args.flood, folder)
         if args.malformed:
             malformed_flood(args.malformed, folder)
         if args.reports:
             page_times(args.reports, folder, args.baseline)
+        if args.forged:
+            forged_builds(args.forged, folder, args.old)
+        if args.hostile:
+            hostile_views(args.hostile, folder, args.old)
     finally:
         shutil.rmtree(folder)
     return 0

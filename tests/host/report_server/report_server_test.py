@@ -50,6 +50,7 @@ def day(n, hour=12):
 class ServerTest(unittest.TestCase):
     password = PASSWORD
     settings = {}       # make_app's limits
+    server_settings = {"timeout": 1.0}  # make_server's (timeout: the request's deadline)
     gunicorn = False    # run under gunicorn instead of the embedded server
     start = None        # the server's time, when not the real one
     symbols = None      # {file name: text}: symbol files in a folder the server reads
@@ -60,7 +61,8 @@ class ServerTest(unittest.TestCase):
         self.db = os.path.join(self.folder, "reports.sqlite3")
         self.now = self.start
         if self.gunicorn:
-            self.start_gunicorn()
+            if self.start_gunicorn().poll() is not None:
+                self.fail("gunicorn did not start: %s" % self.gunicorn_log)
             return
         clock = lambda: self.now if self.now is not None else time.time()  # noqa: E731
         self.symbol_dir = os.path.join(self.folder, "symbols")
@@ -71,7 +73,7 @@ class ServerTest(unittest.TestCase):
             "127.0.0.1", 0, vreport.make_app(
                 self.db, self.password, clock=clock, **self.settings,
                 symbol_folder=self.symbol_dir if self.symbols is not None else None),
-            quiet=True, timeout=1.0)
+            quiet=True, **self.server_settings)
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()
@@ -79,33 +81,35 @@ class ServerTest(unittest.TestCase):
         self.addCleanup(self.server.server_close)
         self.addCleanup(self.server.shutdown)
 
-    def start_gunicorn(self, workers=4):
-        """Debian's gunicorn with several worker processes on a free port,
-        configured from the environment as in production."""
-        environment = dict(os.environ, VREPORT_DB=self.db, VREPORT_PASSWORD=self.password)
-        names = {"limit": "VREPORT_LIMIT", "window": "VREPORT_WINDOW",
-                 "malformed_kept": "VREPORT_MALFORMED_KEPT",
-                 "trusted_proxies": "VREPORT_TRUSTED_PROXIES"}
+    def start_gunicorn(self, bind="127.0.0.1:0", environment=None):
+        """Debian's gunicorn on a free port as README sets it up (worker
+        processes of threads), configured from the environment as in
+        production. Returns the process, running."""
+        environment = dict(os.environ, VREPORT_DB=self.db, VREPORT_PASSWORD=self.password,
+                           **(environment or {}))
         for key, value in self.settings.items():
-            environment[names[key]] = ",".join(value) if key == "trusted_proxies" else str(value)
-        log_path = os.path.join(self.folder, "gunicorn.log")
+            environment["VREPORT_" + key.upper()] = \
+                ",".join(value) if key == "trusted_proxies" else str(value)
+        log_path = os.path.join(self.folder, "gunicorn-%s.log" % time.monotonic_ns())
+        self.log_path = log_path
         with open(log_path, "wb") as log:
             process = subprocess.Popen(
-                GUNICORN + ["--chdir", SERVER, "--workers", str(workers), "--bind", "127.0.0.1:0",
-                            "--timeout", "60", "vreport:application"],
+                GUNICORN + ["--chdir", SERVER, "--worker-class", "gthread", "--workers", "2",
+                            "--threads", "600", "--bind", bind, "--timeout", "60",
+                            "vreport:application"],
                 env=environment, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         self.addCleanup(process.wait, 60)
         self.addCleanup(process.terminate)
         deadline = time.monotonic() + 60
         while True:
             with open(log_path, "rb") as log:
-                listening = re.search(rb"Listening at: http://127\.0\.0\.1:(\d+)", log.read())
-            if listening:
-                self.port = int(listening.group(1))
-                return
+                self.gunicorn_log = log.read().decode(errors="replace")
+            listening = re.search(r"Listening at: http://127\.0\.0\.1:(\d+)", self.gunicorn_log)
+            if "Booting worker" in self.gunicorn_log:
+                self.port = int(listening.group(1)) if listening else None
+                return process
             if process.poll() is not None or time.monotonic() > deadline:
-                with open(log_path, "rb") as log:
-                    self.fail("gunicorn did not start: %s" % log.read().decode(errors="replace"))
+                return process
             time.sleep(0.05)
 
     def add_symbols(self, name, text):
@@ -185,6 +189,7 @@ class UploadTest(ServerTest):
             good[:-len(b"%0A%0D")],                             # last line end missing
             good + b"more%0A%0D",                               # a fifth line
             report(address="00000abc"), report(address="ABC"), report(build="43"),
+            report(build="0430"), report(build="4294967295"),      # no build it writes
             report(name="EXCEPTION_ACCESS_VIOLATION+"), report(name=""),
             report(name="<script>alert(1)</script>"),
             report(name="%3Cscript%3Ealert(1)%3C/script%3E"),
@@ -216,6 +221,18 @@ class UploadTest(ServerTest):
             answer = self.raw(head + length + b"\r\n\r\n" + b"log=" + b"A" * 60000)
             self.assertTrue(answer.startswith(b"HTTP/1.0 411"), (length, answer))
         self.refuses_lengths_of_thousands_of_digits()
+        answer = self.raw(head + b"\r\nX-Pad: " + b"P" * 9000 + b"\r\n\r\n")
+        self.assertTrue(answer.startswith(b"HTTP/1.0 431"), answer)
+        # A long request line is logged cut short.
+        self.server.RequestHandlerClass.quiet = False
+        with unittest.mock.patch("sys.stderr", io.StringIO()) as log:
+            self.assertEqual(404, self.request("GET", "/" + "x" * 7000)[0])
+            for _ in range(100):  # logged once the answer is out
+                if log.getvalue():
+                    break
+                time.sleep(0.05)
+        self.server.RequestHandlerClass.quiet = True
+        self.assertRegex(log.getvalue(), r"\A[^\n]{20,400}\n\Z")
         # A length that claims too little: only that much is the report.
         answer = self.raw(head + b"\r\nContent-Length: 10\r\n\r\n" + b"log=" + b"A" * 9000)
         self.assertTrue(answer.endswith(b"\r\n\r\nOK"), answer)
@@ -229,6 +246,21 @@ class UploadTest(ServerTest):
         self.assertEqual(b"log=AAAAAA", self.rows("body")[1][0])
 
     def test_a_report_that_cannot_be_stored_is_not_acknowledged(self):
+        # A full disk: SQLite's own page cap fails the write the same way.
+        connect = vreport.connect
+
+        def full(path):
+            connection = connect(path)
+            pages, = connection.execute("PRAGMA page_count").fetchone()
+            connection.execute("PRAGMA max_page_count = %d" % pages)
+            return connection
+
+        self.assertEqual((200, b"OK"), self.post(b"log=" + b"E" * 4000))
+        with unittest.mock.patch("vreport.connect", full), \
+                unittest.mock.patch("sys.stderr", io.StringIO()) as errors:
+            self.assertEqual((503, b"not stored"), self.post(b"log=" + b"F" * 4000))
+        self.assertIn("report not stored: the disk is full", errors.getvalue())
+        self.assertEqual([b"log=" + b"E" * 4000], [row[-1] for row in self.rows()])
         os.remove(self.db)
         os.mkdir(self.db)  # no database can be opened there
         with unittest.mock.patch("sys.stderr", io.StringIO()) as errors:
@@ -252,8 +284,29 @@ class SummaryTest(ServerTest):
             self.assertEqual((200, 200), (self.summary(path=path)[0],
                                           self.summary(user="", path=path)[0]))
             self.assertEqual(405, self.request("POST", path, b"")[0])
-        for query in ["?days=0", "?days=3661", "?days=x", "?days=%FF", "?build=4x", "?build=12"]:
+        for query in ["?days=0", "?days=3661", "?days=x", "?days=%FF", "?build=4x", "?build=12",
+                      "?build=0430", "?build=%EF%BC%90%EF%BC%94%EF%BC%93"]:
             self.assertEqual(400, self.summary(path="/reports" + query)[0], query)
+        status, headers, _ = self.summary()
+        self.assertIn("frame-ancestors 'none'", headers["Content-Security-Policy"])
+        self.assertNotIn("script-src", headers["Content-Security-Policy"])
+        self.assertEqual(("nosniff", "vreport"), (headers["X-Content-Type-Options"],
+                                                  headers["Server"]))
+        # Wrong passwords: the client that gives them has to wait, the
+        # operator elsewhere does not.
+        def attempt(password, source):
+            token = base64.b64encode(b"x:" + password.encode()).decode()
+            return self.request("GET", "/reports", headers={"Authorization": "Basic " + token},
+                                source=source)
+
+        for _ in range(vreport.DEFAULT_PASSWORD_TRIES):
+            self.assertEqual(401, attempt("guess", "127.0.0.2")[0])
+        status, headers, _ = attempt(PASSWORD, "127.0.0.2")
+        self.assertEqual(429, status)
+        self.assertTrue(1 <= int(headers["Retry-After"]) <= 3600, headers["Retry-After"])
+        self.assertEqual(200, attempt(PASSWORD, "127.0.0.1")[0])
+        self.now += 3601
+        self.assertEqual(200, attempt(PASSWORD, "127.0.0.2")[0])
 
     def test_groups_by_their_count_in_the_period_by_build_and_everything_escaped(self):
         unknown = report(name="<UNKNOWN ERROR>", address="DEADBEEF", build="044")
@@ -281,32 +334,111 @@ class SummaryTest(ServerTest):
         self.assertNotIn("<UNKNOWN", page)
 
         figures = self.figures()
-        self.assertEqual((30, "2026-11-01", "2026-11-30", 7),
-                         (len(figures["days"]), figures["days"][0], figures["days"][-1],
-                          figures["reports"]))
+        # Per-day counts for the days that have reports, within the period.
+        self.assertEqual(({"days": 30, "first": "2026-11-01", "last": "2026-11-30"},
+                          ["2026-11-20", "2026-11-28", "2026-11-29", "2026-11-30"], 7),
+                         (figures["period"], figures["days"], figures["reports"]))
         top = figures["groups"][0]
         self.assertEqual({"exception": "EXCEPTION_ACCESS_VIOLATION", "address": "00000ABC",
                           "build": "043", "reports": 4, "share": 4 / 7,
                           "first": "2026-11-20T10:00:00Z", "last": "2026-11-30T15:00:00Z",
-                          "daily": [0] * 19 + [1] + [0] * 7 + [1, 0, 2],
-                          "function": None, "offset": None}, top)
-        self.assertEqual([0] * 19 + [1] + [0] * 7 + [2, 1, 3], figures["daily"])
-        self.assertEqual([("044", 2, 1, [0] * 28 + [1, 1]),
-                          ("043", 5, 2, [0] * 19 + [1] + [0] * 7 + [2, 0, 2])],
+                          "daily": [1, 1, 0, 2], "function": None, "offset": None}, top)
+        self.assertEqual([1, 2, 1, 3], figures["daily"])
+        self.assertEqual([("044", 2, 1, [0, 0, 1, 1]), ("043", 5, 2, [1, 2, 0, 2])],
                          [(b["build"], b["reports"], b["groups"], b["daily"])
                           for b in figures["builds"]])
-        # A longer period takes in the old group; one build is one build's.
+        # A longer period, up to the longest, takes in the old group; one
+        # build is one build's.
         self.assertEqual([("000000AA", 5), ("00000ABC", 4)],
-                         [(g["address"], g["reports"]) for g in self.figures("?days=60")
+                         [(g["address"], g["reports"]) for g in self.figures("?days=3660")
                           ["groups"][:2]])
         one = self.figures("?build=044")
         self.assertEqual((["DEADBEEF"], ["044"], 2),
                          ([g["address"] for g in one["groups"]],
                           [b["build"] for b in one["builds"]], one["reports"]))
 
+    def test_the_summary_is_bounded_and_shows_real_builds_only(self):
+        # More groups and builds than a summary shows, and builds an earlier
+        # version stored although the setup program never writes them.
+        rows = [("2026-11-%02d" % (1 + n % 30), "EXCEPTION_ACCESS_VIOLATION", "%08X" % n,
+                 "%03d" % (n % 30), 1 + n % 7) for n in range(300)]
+        rows += [("2026-11-29", "EXCEPTION_ACCESS_VIOLATION", "00000ABC", forged, 1000)
+                 for forged in ["0430", "4294967295", "12"]]
+        with sqlite3.connect(self.db) as connection:
+            connection.executemany(
+                "INSERT INTO daily (day, exception, address, build, reports, first, last)"
+                " VALUES (?, ?, ?, ?, ?, ?1 || 'T10:00:00Z', ?1 || 'T10:00:00Z')", rows)
+        real = sum(n for _, _, _, build, n in rows if len(build) == 3)
+        # A forged build today is kept aside with the malformed bodies, and a
+        # report from a clock three days ahead waits for its day.
+        self.assertEqual((200, b"OK"), self.post(report(build="9999999999"), source="127.0.0.5"))
+        self.now = day(3)
+        self.assertEqual((200, b"OK"), self.post(report(address="FFFFFFFF"), source="127.0.0.6"))
+        self.now = day(0)
+        figures = self.figures()
+        shown = figures["groups"]
+        self.assertEqual((vreport.SUMMARY_GROUPS, 300, real), (len(shown), figures["group_count"],
+                                                              figures["reports"]))
+        self.assertEqual((300 - len(shown), real - sum(g["reports"] for g in shown)),
+                         (figures["other_groups"]["groups"], figures["other_groups"]["reports"]))
+        builds = [b["build"] for b in figures["builds"]]
+        self.assertEqual(["%03d" % n for n in range(29, 29 - vreport.SUMMARY_BUILDS, -1)], builds)
+        self.assertEqual(real, sum(b["reports"] for b in figures["builds"]) +
+                         figures["other_builds"]["reports"])
+        self.assertEqual(sorted({d for d, _, _, b, _ in rows if len(b) == 3}), figures["days"])
+        self.assertEqual(figures["daily"], [sum(c) for c in zip(
+            *[b["daily"] for b in figures["builds"]] + [figures["other_builds"]["daily"]])])
+        self.assertEqual({"reports": 3000, "builds": 3}, figures["kept_aside"])
+        self.assertEqual(1, figures["malformed_kept"])
+        self.assertNotIn("FFFFFFFF", json.dumps(figures))
+        page = self.summary()[2].decode()
+        chart = page.split("<h2>Signatures", 1)[0]
+        legend = re.findall(r"<text [^>]*>build ([^<]*)</text>", chart)
+        self.assertEqual(builds[:7] + ["older"], legend)
+        for forged in ["0430", "4294967295", "9999999999"]:
+            self.assertNotIn("build " + forged, chart)
+            self.assertNotIn(">%s<" % forged, page.split("<h2>Malformed", 1)[0])
+        self.assertEqual(vreport.SUMMARY_GROUPS + 1,
+                         page.split("<h2>Builds", 1)[0].count("<tr><td"))
+        # The future day's report appears when its day has come.
+        self.now = day(3)
+        self.assertIn("FFFFFFFF", [g["address"] for g in self.figures("?days=7")["groups"]])
+
+    def test_a_view_that_fails_fails_alone(self):
+        # Out of memory in a view, and where the first version ran out of
+        # it for good: as a request's thread starts.
+        start = threading.Thread._set_tstate_lock
+
+        def once(thread):
+            threading.Thread._set_tstate_lock = start
+            raise MemoryError
+
+        with unittest.mock.patch("vreport.Store.summary", side_effect=MemoryError), \
+                unittest.mock.patch("sys.stderr", io.StringIO()) as log:
+            self.assertEqual(500, self.summary(path="/reports.json?days=3660")[0])
+            threading.Thread._set_tstate_lock = once
+            try:
+                self.assertEqual((200, b"OK"), self.post(report()))
+            finally:
+                threading.Thread._set_tstate_lock = start
+        self.assertIn("/reports.json failed: out of memory", log.getvalue())
+        self.assertEqual(200, self.summary()[0])
+
     def test_chromium_shows_the_chart_and_the_top_signature_first(self):
         screenshot.seed(self.db)
         screenshot.seed_symbols(self.symbol_dir)
+        # What an outsider could have put there: builds an earlier version
+        # stored, bodies and a client meant as markup.
+        hostile = "<script>document.title='x'</script><img src=x onerror=alert(1)>"
+        with sqlite3.connect(self.db) as connection:
+            connection.executemany(
+                "INSERT INTO daily (day, exception, address, build, reports, first, last)"
+                " VALUES ('2026-11-29', 'EXCEPTION_ACCESS_VIOLATION', '00000ABC', ?, 500,"
+                " '2026-11-29T10:00:00Z', '2026-11-29T10:00:00Z')",
+                [("%010d" % n,) for n in range(8)])
+            connection.execute(
+                "INSERT INTO reports (received, client, malformed, body) VALUES"
+                " ('2026-11-30T10:00:00Z', ?, 1, ?)", (hostile, hostile.encode()))
         with sqlite3.connect(self.db) as connection:
             # Every access violation of the seed is in install_entry, at
             # another address in some builds: more than any one group.
@@ -336,6 +468,11 @@ class SummaryTest(ServerTest):
         self.assertEqual(6, len(rows))
         self.assertIn(("EXCEPTION_IN_PAGE_ERROR", "00403A5C", "045"), [r[:3] for r in rows])
         self.assertIn(("&lt;UNKNOWN ERROR&gt;", "7C812AFB", "042"), [r[:3] for r in rows])
+        legend = re.findall(r"<text [^>]*>build ([^<]*)</text>", chart.group(0))
+        self.assertEqual(["045", "044", "043", "042"], legend)
+        self.assertNotIn("<script", page)
+        self.assertNotIn("<img", page)
+        self.assertEqual(2, page.count("&lt;script&gt;document.title="), "body and client shown")
 
 
 class SymbolTest(ServerTest):
@@ -393,7 +530,7 @@ class SymbolTest(ServerTest):
                           ("0040A2C0", "043", "install_entry", 0x50, 1)],
                          [(g["address"], g["build"], g["function"], g["offset"], g["reports"])
                           for g in top["groups"]])
-        self.assertEqual([0] * 29 + [6], top["daily"])
+        self.assertEqual([6], top["daily"])
         self.assertEqual([("0040A2B7", "044", None)],
                          [(g["address"], g["build"], g["function"]) for g in figures["groups"]
                           if g["build"] == "044"])
@@ -453,8 +590,18 @@ class WsgiEntryTest(unittest.TestCase):
                 " ?)", (vreport._timestamp(time.time() - 86400), report()))
             connection.execute("INSERT INTO reports (received, client, malformed, body)"
                                " VALUES ('2020-01-01T00:00:00Z', '10.0.0.2', 1, x'00')")
+        # Only builds with a symbol file, when that is asked for.
+        symbols = os.path.join(folder, "symbols")
+        os.mkdir(symbols)
+        for name, text in [("setup-043.sym", screenshot.symbol_file("043", [(0x401000, "WinMain")],
+                                                                    0x402000)),
+                           ("notes.txt", screenshot.symbol_file("045", [], 0x402000)),
+                           ("broken.sym", "program VeltranoxSetup.exe\nbuild 045\n")]:
+            with open(os.path.join(symbols, name), "w") as f:
+                f.write(text)
         environment = {"VREPORT_DB": db, "VREPORT_PASSWORD_FILE": password_file,
-                       "VREPORT_PASSWORD": "other", "VREPORT_LIMIT": "2"}
+                       "VREPORT_PASSWORD": "other", "VREPORT_LIMIT": "2",
+                       "VREPORT_SYMBOLS": symbols, "VREPORT_REQUIRE_SYMBOLS": "1"}
         authorization = {"HTTP_AUTHORIZATION": "Basic " + base64.b64encode(
             b"x:" + PASSWORD.encode()).decode()}
         with unittest.mock.patch.dict(os.environ, environment):
@@ -463,6 +610,8 @@ class WsgiEntryTest(unittest.TestCase):
                     ("POST", "/vreport.asp", report(), {"CONTENT_TYPE": FORM}),
                     ("POST", "/vreport.asp", report(), {"CONTENT_TYPE": FORM}),
                     ("POST", "/vreport.asp", report(build="044"), {"CONTENT_TYPE": FORM}),
+                    ("POST", "/vreport.asp", report(build="045"), {"CONTENT_TYPE": FORM,
+                                                                   "REMOTE_ADDR": "10.0.0.4"}),
                     ("GET", "/reports", b"", {"HTTP_AUTHORIZATION": "Basic " + base64.b64encode(
                         b"x:other").decode()}),
                     ("GET", "/reports", b"", authorization),
@@ -475,15 +624,41 @@ class WsgiEntryTest(unittest.TestCase):
                 page = b"".join(vreport.application(
                     environ, lambda s, headers: status.append(s)))
                 answers.append((status[0][:3], page[:2]))
-        self.assertEqual([("200", b"OK"), ("200", b"OK"), ("429", b"to"), ("401", b"pa"),
+        self.assertEqual([("200", b"OK"), ("200", b"OK"), ("429", b"to"), ("200", b"OK"),
+                          ("401", b"pa"),
                           ("200", b"<!"), ("200", b"{\n")], answers)
         figures = json.loads(page)
         self.assertEqual([("00000ABC", "043", 3)], [(g["address"], g["build"], g["reports"])
                                                     for g in figures["groups"]])
-        self.assertEqual(1, figures["malformed_kept"])
+        self.assertEqual((1, {"reports": 1, "builds": 1}),
+                         (figures["malformed_kept"], figures["kept_aside"]))
         with sqlite3.connect(db) as connection:
-            self.assertEqual([("10.0.0.1", 0), ("10.0.0.2", 0), ("10.0.0.3", 1)],
+            self.assertEqual([("10.0.0.1", 0), ("10.0.0.2", 0), ("10.0.0.3", 1), ("10.0.0.4", 0)],
                              connection.execute("SELECT client, repeats FROM reports").fetchall())
+
+
+class SettingsTest(unittest.TestCase):
+    def test_a_wrong_setting_stops_the_start_and_is_named(self):
+        folder = tempfile.mkdtemp(prefix="vreport-test-")
+        self.addCleanup(shutil.rmtree, folder)
+        db = os.path.join(folder, "reports.sqlite3")
+        for wrong, named in [
+                ({"VREPORT_PASSWORD_FILE": os.path.join(folder, "missing")},
+                 "VREPORT_PASSWORD_FILE"),
+                ({"VREPORT_LIMIT": "abc"}, "VREPORT_LIMIT"),
+                ({"VREPORT_WINDOW": "0"}, "VREPORT_WINDOW"),
+                ({"VREPORT_KEEP_DAYS": "nan"}, "VREPORT_KEEP_DAYS"),
+                ({"VREPORT_TRUSTED_PROXIES": "127.0.0.1, proxy.example"},
+                 "VREPORT_TRUSTED_PROXIES"),
+                ({"VREPORT_DB": folder}, "VREPORT_DB"),
+                ({"VREPORT_DB": os.path.join(folder, "none", "reports.sqlite3")}, "VREPORT_DB"),
+                ({"VREPORT_REQUIRE_SYMBOLS": "1"}, "VREPORT_REQUIRE_SYMBOLS"),
+                ({"VREPORT_REQUIRE_SYMBOLS": "1", "VREPORT_SYMBOLS": os.path.join(folder, "no")},
+                 "VREPORT_SYMBOLS")]:
+            environment = dict({"VREPORT_DB": db}, **wrong)
+            with self.assertRaises(vreport.ConfigurationError, msg=wrong) as raised:
+                vreport.configured_app(environment)
+            self.assertTrue(str(raised.exception).startswith(named), str(raised.exception))
 
 
 class FloodTest(ServerTest):
@@ -521,9 +696,113 @@ class FloodTest(ServerTest):
         self.assertEqual(10, self.figures()["groups"][0]["reports"])
 
 
+class WindowTest(ServerTest):
+    """The limits on the server's own clock, moved past their window."""
+    start = day(0)
+    settings = {"limit": 3, "window": 600, "store_limit": 4, "keep_days": 30}
+
+    def test_a_limited_client_is_let_in_again_once_its_window_is_over(self):
+        for i in range(3):
+            self.assertEqual((200, b"OK"), self.post(report(address="%08X" % i)))
+        self.assertEqual(429, self.post(report(address="00000009"))[0])
+        self.now += 601
+        self.assertEqual((200, b"OK"), self.post(report(address="00000009")),
+                         "still refused after its window")
+
+    def test_all_clients_together_store_no_more_than_the_bound_and_old_reports_go(self):
+        old = self.now
+        for i in range(4):
+            self.assertEqual((200, b"OK"), self.post(report(address="%08X" % i),
+                                                     source="127.0.1.%d" % i))
+        # Over the bound: not stored, so not acknowledged; what is stored
+        # already is still counted, and malformed bodies have their own bound.
+        with unittest.mock.patch("sys.stderr", io.StringIO()) as log:
+            status, headers, _ = self.request("POST", "/vreport.asp", report(address="0000000A"),
+                                              {"Content-Type": FORM}, "127.0.1.9")
+        self.assertEqual(503, status)
+        self.assertTrue(1 <= int(headers["Retry-After"]) <= 600, headers["Retry-After"])
+        self.assertIn("VREPORT_STORE_LIMIT", log.getvalue())
+        self.assertEqual((200, b"OK"), self.post(report(address="00000000"), source="127.0.1.0"))
+        self.assertEqual((200, b"OK"), self.post(b"log=junk", source="127.0.1.9"))
+        self.now += 601
+        self.assertEqual((200, b"OK"), self.post(report(address="0000000A"), source="127.0.1.9"))
+        # 31 days later the reports of the first day are gone, the new one kept.
+        self.now = old + 31 * 86400
+        self.assertEqual((200, b"OK"), self.post(report(address="0000000B")))
+        self.assertEqual(["0000000B"], [a for a, in self.rows("address")])
+        self.assertEqual([("0000000B", 1)], [(g["address"], g["reports"])
+                                             for g in self.figures("?days=3660")["groups"]])
+
+
 class LoadTest(ServerTest):
     THREADS = 20
     PER_THREAD = 100
+    SLOW = 1000         # connections that trickle
+    server_settings = {"timeout": 3.0}
+
+    def test_reports_are_answered_while_a_thousand_connections_trickle(self):
+        head = (b"POST /vreport.asp HTTP/1.1\r\nHost: x\r\nContent-Type: " + FORM.encode() +
+                b"\r\nContent-Length: 90\r\n\r\n" + report()[:60])
+        slow = [socket.create_connection(("127.0.0.1", self.port), timeout=10,
+                                         source_address=("127.0.3.%d" % (1 + n % 20), 0))
+                for n in range(self.SLOW)]
+        for connection in slow:
+            self.addCleanup(connection.close)
+        opened = time.monotonic()
+        sent = [0] * len(slow)
+        stop = threading.Event()
+
+        def trickle():  # a byte every half second on each, never all of it
+            for _ in range(120):
+                for n, connection in enumerate(slow):
+                    if 0 <= sent[n] < len(head) - 1:
+                        try:
+                            sent[n] += connection.send(head[sent[n]:sent[n] + 1])
+                        except OSError:
+                            sent[n] = -1
+                if stop.wait(0.5):
+                    return
+
+        trickler = threading.Thread(target=trickle, daemon=True)
+        trickler.start()
+        self.addCleanup(trickler.join, 30)
+        self.addCleanup(stop.set)
+        answers = [self.post(report(address="%08X" % n), source="127.0.4.%d" % (1 + n))
+                   for n in range(20)]
+        self.assertEqual([(200, b"OK")] * 20, answers)
+        print("\n%s: 20 of 20 reports answered while %d connections trickled, in %.1f s"
+              % ("gunicorn" if self.gunicorn else "embedded", self.SLOW,
+                 time.monotonic() - opened), file=sys.stderr)
+        if self.gunicorn:
+            return
+        # Still sending, yet cut at the deadline of the whole request; and
+        # one address gets no more than its share of connections.
+        crowd = [socket.create_connection(("127.0.0.1", self.port), timeout=10,
+                                          source_address=("127.0.5.1", 0)) for _ in range(70)]
+        for connection in crowd:
+            self.addCleanup(connection.close)
+        time.sleep(max(0.0, opened + 3.0 + 4.0 - time.monotonic()))
+        self.assertTrue(trickler.is_alive())
+        ended = 0
+        for connection in slow:
+            connection.setblocking(False)
+            try:
+                ended += connection.recv(100).startswith(b"HTTP/1.0 408") or True
+            except BlockingIOError:
+                pass
+            except ConnectionError:
+                ended += 1
+        self.assertEqual(self.SLOW, ended)
+        closed = 0
+        for connection in crowd:
+            connection.setblocking(False)
+            try:
+                closed += connection.recv(100) == b""
+            except BlockingIOError:
+                pass
+            except ConnectionError:
+                closed += 1
+        self.assertGreaterEqual(closed, 70 - vreport.DEFAULT_MAX_CONNECTIONS_PER_CLIENT)
 
     def test_reports_from_many_threads_are_all_stored_once(self):
         def upload(thread):
@@ -552,6 +831,36 @@ class LoadTest(ServerTest):
 
 class GunicornLoadTest(LoadTest):
     gunicorn = True
+
+    def test_gunicorn_stops_on_a_wrong_setting_and_a_unix_socket_needs_its_proxy(self):
+        path = os.path.join(self.folder, "vreport.sock")
+        for bind, environment, named in [
+                ("127.0.0.1:0", {"VREPORT_LIMIT": "abc"}, "VREPORT_LIMIT: 'abc' is not a number"),
+                ("127.0.0.1:0", {"VREPORT_PASSWORD_FILE": path}, "VREPORT_PASSWORD_FILE: cannot"),
+                ("unix:" + path, {}, "VREPORT_TRUSTED_PROXIES=unix")]:
+            process = self.start_gunicorn(bind, environment)
+            self.assertNotEqual(0, process.wait(60), named)
+            with open(self.log_path, encoding="utf-8") as log:
+                self.assertIn(named, log.read())
+        # Behind the proxy on a unix socket, the proxy names the client.
+        self.start_gunicorn("unix:" + path, {"VREPORT_TRUSTED_PROXIES": "unix",
+                                             "VREPORT_LIMIT": "1"})
+
+        class UnixConnection(http.client.HTTPConnection):
+            def connect(self):
+                self.sock = socket.socket(socket.AF_UNIX)
+                self.sock.settimeout(30)
+                self.sock.connect(path)
+
+        answers = []
+        for forwarded in ["192.0.2.7", "192.0.2.8", "192.0.2.7"]:
+            connection = UnixConnection("localhost")
+            connection.request("POST", "/vreport.asp", report(address="0000000%s" % forwarded[-1]),
+                               {"Content-Type": FORM, "X-Forwarded-For": forwarded})
+            answers.append(connection.getresponse().status)
+            connection.close()
+        self.assertEqual([200, 200, 429], answers)
+        self.assertEqual([("192.0.2.7",), ("192.0.2.8",)], self.rows("client"))
 
     def test_gunicorn_refuses_lengths_of_thousands_of_digits(self):
         self.refuses_lengths_of_thousands_of_digits()

@@ -530,6 +530,21 @@ TEST_F(Uninstall, RecordedFoldersThatAreNoInstallationRemoveNothing)
         EXPECT_NE(std::string::npos, otherUser.notices[0].text.find("for all users"));
     }
     EXPECT_EQ(before, installation_state());
+
+    // At last a removal, with an uninstall entry whose "InstallLocation"
+    // cannot be read (longer than any path): whose entry it is stays open,
+    // so it stays, and is listed as not removed.
+    set_string_value(HKEY_LOCAL_MACHINE, kUninstallEntry, "InstallLocation",
+                     "C:\\" + std::string(600, 'v'));
+    Outcome removal = run_uninstaller(uninstaller, IDYES);
+    EXPECT_EQ(3, removal.exitCode);
+    ASSERT_EQ(2u, removal.notices.size());
+    EXPECT_NE(std::string::npos, removal.notices[1].text.find(
+                                     "could not be removed:\n\nHKEY_LOCAL_MACHINE\\" +
+                                     std::string(kUninstallEntry) + "\n"))
+        << removal.notices[1].text;
+    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, kUninstallEntry));
+    expect_installed_files_gone();
     remove_tree(planted);
     remove_tree(other);
 }

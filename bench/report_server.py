@@ -369,9 +369,9 @@ def page_times(count, folder, baseline=None):
     servers = {"no symbol files": Embedded(db),
                "symbol files": Embedded(db, symbol_folder=symbol_folder)}
     if baseline:
-        spec = importlib.util.spec_from_file_location("vreport_baseline", baseline)
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        found = importlib.util.spec_from_file_location("vreport_baseline", baseline)
+        module = importlib.util.module_from_spec(found)
+        found.loader.exec_module(module)
         servers = dict({"baseline": Embedded(db, module)}, **servers)
     try:
         timings = {}

@@ -448,26 +448,24 @@ class Store:
         """Seconds until the window of all clients ends (for a 503)."""
         return self._window_left(ALL_CLIENTS, now)
 
-    def _window_left(self, key, now):
+    def _client_row(self, key):
+        """(since, posts) of a key of the clients table, or None."""
         connection = connect(self.path)
         try:
-            row = connection.execute("SELECT since FROM clients WHERE client = ?",
-                                     (key,)).fetchone()
+            return connection.execute("SELECT since, posts FROM clients WHERE client = ?",
+                                      (key,)).fetchone()
         finally:
             connection.close()
+
+    def _window_left(self, key, now):
+        row = self._client_row(key)
         return max(1, (row[0] + self.window - int(now)) if row else self.window)
 
     def password_blocked(self, client, now):
         """Seconds the client must wait before it may try a password again,
         or 0. Only the client that gave the wrong ones waits: nobody else can
         shut the operator out."""
-        key = PASSWORD_KEY + client_key(client)
-        connection = connect(self.path)
-        try:
-            row = connection.execute("SELECT since, posts FROM clients WHERE client = ?",
-                                     (key,)).fetchone()
-        finally:
-            connection.close()
+        row = self._client_row(PASSWORD_KEY + client_key(client))
         if row is None or row[1] < self.password_tries or row[0] <= int(now) - self.window:
             return 0
         return max(1, row[0] + self.window - int(now))

@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <string.h>
 
-#include "common/names.h"
 #include "common/path.h"
 
 namespace {

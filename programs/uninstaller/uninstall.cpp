@@ -166,9 +166,8 @@ bool holds_installation(const char* named, char* folder)
 }
 
 // The folder the uninstaller was started from (origin, its file), when it
-// holds the installation; or when nothing of it is left there but this
-// uninstaller itself, in the folder of a removal that was cut short.
-bool started_from_installation(const char* origin, const char* self, char* folder)
+// is one that may be an installation at all, into folder.
+bool start_folder(const char* origin, char* folder)
 {
     PathBuffer named;
     lstrcpynA(named, origin, kPathSize);
@@ -176,7 +175,15 @@ bool started_from_installation(const char* origin, const char* self, char* folde
     if (name == named || lstrcmpiA(name, UNINSTALLER_NAME) != 0)
         return false;
     name[-1] = '\0';
-    if (install_folder_check(named, folder) != kFolderAccepted)
+    return install_folder_check(named, folder) == kFolderAccepted;
+}
+
+// The start folder, when it holds the installation; or when nothing of it
+// is left there but this uninstaller itself, in the folder of a removal
+// that was cut short.
+bool started_from_installation(const char* origin, const char* self, char* folder)
+{
+    if (!start_folder(origin, folder))
         return false;
     if (holds_installed_files(folder))
         return true;
@@ -229,15 +236,9 @@ int locate(const char* origin, const char* self, Installation* found)
                 return kExitRemoved;
             return remove_stale_entry(location);
         }
-        PathBuffer started;
-        lstrcpynA(started, origin, kPathSize);
-        char* name = (char*)path_file_name(started);
         PathBuffer folder;
-        if (name != started && lstrcmpiA(name, UNINSTALLER_NAME) == 0) {
-            name[-1] = '\0';
-            if (install_folder_check(started, folder) == kFolderAccepted)
-                return refuse_not_found(folder);
-        }
+        if (start_folder(origin, folder))
+            return refuse_not_found(folder);
         text << "Veltranox 2003 is not installed on this computer: no install folder is "
                 "recorded for it."
              << kNothingRemoved;

@@ -169,13 +169,13 @@ bool wait_for_original(const char* commandLine, char* originalFile)
     return true;
 }
 
-void schedule_own_deletion(const char* self)
+bool schedule_own_deletion(const char* self)
 {
-    MoveFileExA(self, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+    bool scheduled = MoveFileExA(self, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
     // An elevated original made the copy's folder for it alone; it goes
     // right after the copy.
     if (!process_is_elevated())
-        return;
+        return scheduled;
     PathBuffer folder;
     lstrcpynA(folder, self, kPathSize);
     char* name = (char*)path_file_name(folder);
@@ -183,4 +183,5 @@ void schedule_own_deletion(const char* self)
         name[-1] = '\0';
         MoveFileExA(folder, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
+    return scheduled;
 }

@@ -22,5 +22,6 @@ bool hand_over_to_copy(const char* self);
 bool wait_for_original(const char* commandLine, char* originalFile);
 
 // The copy's own file goes at the next restart, where the system allows it,
-// and after it the folder of its own that an elevated original made.
-void schedule_own_deletion(const char* self);
+// and after it the folder of its own that an elevated original made. False
+// when the system took no note of the file: then nothing will delete it.
+bool schedule_own_deletion(const char* self);

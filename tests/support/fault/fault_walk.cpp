@@ -4,6 +4,15 @@
 // followed by a plain run that must recover. One line per run, then
 // "N runs: N held, N broken"; the exit code is 1 when a run is broken.
 //
+// A file call that a virus scanner's brief hold can fail is also failed
+// once with a sharing violation and then let through ("once"); where the
+// program tries the same call again, or the call replaces or deletes a
+// file of the setup program's own by name, the run must then end exactly
+// as a clean run does. Two files that the program holds against other
+// programs of the user are written over at the program's own calls
+// ("tamper"): "data.tmp" right after its creation, and the uninstaller's
+// copy right before it is checked and right before it is started.
+//
 // Scenarios: a first installation; an installation over a previous one; two
 // uninstalls with a file of the user's own in the folder, one with the
 // uninstaller in the install folder (it hands over to a copy of itself),
@@ -308,6 +317,8 @@ struct Run {
     std::string folder;        // the folder the location dialog was answered with
     int licenceShowings = 0;
     std::vector<Site> sites;   // record mode
+    bool retried = false;      // once: the failed call was made again
+    std::string tampered;      // tamper: "written" or "refused <error>"
 };
 
 // A folder the walk may compare and remove: a product folder on a drive,
@@ -330,7 +341,7 @@ DWORD active_processes(HANDLE job)
 
 // mode: "record", "fail" or "kill"; target as FAULT_TARGET takes it.
 Run run_program(const std::string& program, bool setup, const std::string& mode,
-                const std::string& target = "")
+                const std::string& target = "", const std::string& tamper = "")
 {
     const std::string log = here("fault.log");
     DeleteFileA(log.c_str());
@@ -338,6 +349,7 @@ Run run_program(const std::string& program, bool setup, const std::string& mode,
     SetEnvironmentVariableA("FAULT_MODE", mode.c_str());
     SetEnvironmentVariableA("FAULT_TARGET", target.empty() ? nullptr : target.c_str());
     SetEnvironmentVariableA("FAULT_GEN", nullptr);
+    SetEnvironmentVariableA("FAULT_TAMPER", tamper.empty() ? nullptr : tamper.c_str());
     SetEnvironmentVariableA("FAULT_MAP", here(setup ? "VeltranoxSetup.map" : "vcluins1.map").c_str());
     HANDLE job = CreateJobObjectA(nullptr, nullptr);
     const std::string dll = here("faultinject.dll");
@@ -372,7 +384,7 @@ Run run_program(const std::string& program, bool setup, const std::string& mode,
     TerminateJobObject(job, 1);
     robot::wait_until([&] { return active_processes(job) == 0; }, 10000);
     CloseHandle(job);
-    for (const char* name : {"FAULT_LOG", "FAULT_MODE", "FAULT_TARGET", "FAULT_MAP"})
+    for (const char* name : {"FAULT_LOG", "FAULT_MODE", "FAULT_TARGET", "FAULT_MAP", "FAULT_TAMPER"})
         SetEnvironmentVariableA(name, nullptr);
 
     std::string text = read_file(log);
@@ -388,6 +400,10 @@ Run run_program(const std::string& program, bool setup, const std::string& mode,
             run.sites.push_back(site);
         } else if (f[0] == "acted") {
             run.acted = true;
+        } else if (f[0] == "again") {
+            run.retried = true;
+        } else if (f[0] == "tampered" && f.size() == 4) {
+            run.tampered = f[2] == "written" ? f[2] : f[2] + " " + f[3];
         } else if (f[0] == "exit" && f.size() == 3) {
             run.exitCodes.push_back(atoi(f[2].c_str()));
         } else if (f[0] == "crash" && f.size() == 4) {
@@ -433,6 +449,8 @@ void reset_machine()
         if (name == "data.tmp" || (name.compare(0, 3, "vcu") == 0 && name.size() > 4))
             DeleteFileA(path.c_str());
     }
+    for (const std::string& name : private_folders_in(temp_folder()))
+        remove_tree(temp_folder() + name);
     for (const std::string& link : link_paths())
         DeleteFileA(link.c_str());
     delete_key_tree(HKEY_CURRENT_USER, "Software\\Tervick");
@@ -459,6 +477,7 @@ struct Scenario {
                               // the Windows directory (else in the install folder)
     State reference;          // a clean run's end state
     std::string closing;      // uninstall: the clean run's last message
+    size_t notices = 0;       // how many the clean run showed
 };
 
 std::string setup_program()
@@ -543,6 +562,9 @@ void judge_setup_failure(const Scenario& scenario, const Run& run, Verdict* v)
     if (run.finished && run.exitCode != 0 && !run.crashed)
         v->broken.push_back("exit code " + std::to_string(run.exitCode));
     check_setup_notices(run, v);
+    if (run.notices.size() > 1)
+        v->broken.push_back(std::to_string(run.notices.size()) +
+                            " notices for one failed call: " + notice_codes(run));
     State expected = moved_to(scenario.reference, run.folder);
     Differences d = compare(expected, state_of(run.folder));
     std::vector<std::string> missingFiles;
@@ -590,11 +612,64 @@ void judge_setup_failure(const Scenario& scenario, const Run& run, Verdict* v)
     v->silent.insert(v->silent.end(), kinds.begin(), kinds.end());
 }
 
+std::string lowered(std::string text)
+{
+    CharLowerBuffA(&text[0], (DWORD)text.size());
+    return text;
+}
+
+// What the closing message lists as not removed must still be there: each
+// line of that list that names a file, a link, a registry key or value, or
+// the install folder, which was there before the run.
+void check_listed_kept(const Run& run, const State& before, Verdict* v)
+{
+    if (run.notices.empty())
+        return;
+    const std::string text = replaced(run.notices.back().text, "\r\n", "\n");
+    const std::string heading = "which could not be removed:\n\n";
+    size_t at = text.find(heading);
+    if (at == std::string::npos)
+        return;
+    at += heading.size();
+    size_t end = text.find("\n\n", at);
+    State after = state_of(kInstallFolder);
+    for (const std::string& line : split(text.substr(at, end - at), '\n')) {
+        std::string item = lowered(replaced(replaced(line, "HKEY_LOCAL_MACHINE\\", "HKLM\\"),
+                                            "HKEY_CURRENT_USER\\", "HKCU\\"));
+        if (item.empty())
+            continue;
+        bool was = false, is = false;
+        for (const State* state : std::initializer_list<const State*>{&before, &after})
+            for (const auto& entry : *state) {
+                std::string name = lowered(entry.first);
+                // "file <path>", "link <path>", "reg <key> <value>".
+                std::string path = name.substr(name.find(' ') + 1);
+                std::string key = path.substr(0, path.rfind(' '));
+                bool named = path == item || key == item ||
+                             (name.compare(0, 4, "reg ") == 0 &&
+                              key + "\\" + path.substr(path.rfind(' ') + 1) == item);
+                if (named)
+                    (state == &before ? was : is) = true;
+            }
+        if (item == lowered(kInstallFolder)) {
+            was = true;
+            is = folder_exists(kInstallFolder);
+        }
+        if (was && !is)
+            v->broken.push_back("listed as not removed, but removed: " + line);
+    }
+}
+
 // An uninstall under a failed call: the uninstaller's own exit codes, its
 // own messages, and a success message only for a complete removal.
-void judge_uninstall_failure(const Scenario& scenario, const Run& run, Verdict* v)
+void judge_uninstall_failure(const Scenario& scenario, const Run& run, const State& before,
+                             Verdict* v)
 {
     check_run_ended(run, v);
+    if (run.notices.size() > scenario.notices)
+        v->broken.push_back(std::to_string(run.notices.size()) + " messages, a clean run shows " +
+                            std::to_string(scenario.notices));
+    check_listed_kept(run, before, v);
     for (int code : run.exitCodes)
         if (code < 0 || code > 3)
             v->broken.push_back("exit code " + std::to_string(code));
@@ -607,6 +682,39 @@ void judge_uninstall_failure(const Scenario& scenario, const Run& run, Verdict* 
             v->broken.push_back("says it removed everything, but left " +
                                 list(d.extra.empty() ? d.changed : d.extra));
     }
+}
+
+// A run that must end exactly as the clean run did.
+void judge_as_clean(const Scenario& scenario, const Run& run, const std::string& why, Verdict* v)
+{
+    check_run_ended(run, v);
+    std::vector<std::string> wrong;
+    if (scenario.setup) {
+        if (!run.notices.empty())
+            wrong.push_back("shows " + notice_codes(run));
+        if (run.finished && run.exitCode != 0)
+            wrong.push_back("exit code " + std::to_string(run.exitCode));
+        if (run.finished && !run.launched)
+            wrong.push_back("did not start the program");
+    } else {
+        if (run.notices.size() != scenario.notices ||
+            (!run.notices.empty() && run.notices.back().text != scenario.closing))
+            wrong.push_back("ends with \"" +
+                            (run.notices.empty() ? std::string() : run.notices.back().text) +
+                            "\"");
+        for (int code : run.exitCodes)
+            if (code != 0)
+                wrong.push_back("exit code " + std::to_string(code));
+    }
+    Differences d = compare(moved_to(scenario.reference, run.folder), state_of(run.folder));
+    if (!d.missing.empty())
+        wrong.push_back("missing " + list(d.missing));
+    if (!d.changed.empty())
+        wrong.push_back("different " + list(d.changed));
+    if (!d.extra.empty())
+        wrong.push_back("extra " + list(d.extra));
+    for (const std::string& w : wrong)
+        v->broken.push_back(why + ": " + w);
 }
 
 void check_user_file(Verdict* v)
@@ -629,6 +737,49 @@ std::string lower(std::string text)
 {
     CharLowerBuffA(&text[0], (DWORD)text.size());
     return text;
+}
+
+// The files that the system deletes at its next start.
+std::set<std::string> pending_deletions()
+{
+    std::set<std::string> paths;
+    StoredValue pending = read_value(HKEY_LOCAL_MACHINE,
+                                     "System\\CurrentControlSet\\Control\\Session Manager",
+                                     "PendingFileRenameOperations");
+    // Pairs of a name and what it becomes; an empty second one deletes.
+    std::vector<std::string> names = split(pending.bytes, '\0');
+    for (size_t i = 0; i + 1 < names.size(); i += 2)
+        if (names[i + 1].empty())
+            paths.insert(lower(names[i].compare(0, 4, "\\??\\") == 0 ? names[i].substr(4)
+                                                                     : names[i]));
+    return paths;
+}
+
+// What is left in the private temp folders that nothing will remove: no
+// program of the user can reach it there, and no later run knows its name.
+std::vector<std::string> private_leftovers()
+{
+    std::vector<std::string> left;
+    std::set<std::string> pending = pending_deletions();
+    for (const std::string& folder : private_folders_in(temp_folder()))
+        for (const std::string& name : names_in(temp_folder() + folder)) {
+            std::string path = temp_folder() + folder + "\\" + name;
+            if (pending.count(lower(path)) == 0)
+                left.push_back(path);
+        }
+    return left;
+}
+
+// What the run's last message names, the user was told to delete.
+void check_private_temp(const Run& run, Verdict* v)
+{
+    std::string said = lower(run.notices.empty() ? "" : run.notices.back().text);
+    for (const std::string& path : private_leftovers()) {
+        if (said.find(lower(path)) != std::string::npos)
+            v->silent.push_back("left as the message said: " + path);
+        else
+            v->broken.push_back("left in a private temp folder: " + path);
+    }
 }
 
 // What is left and the run's last message does not name.
@@ -735,6 +886,11 @@ bool in_subset(const Scenario& scenario, const Site& site, const std::string& mo
     bool file = files.count(site.function) != 0, value = registry.count(site.function) != 0;
     if (last || !(file || value))
         return false;
+    // A brief hold: where the setup program moves or deletes by name.
+    if (mode == "once")
+        return scenario.setup && !scenario.previous && site.function != "CreateFileA";
+    if (mode.compare(0, 6, "tamper") == 0)
+        return true;
     if (!scenario.setup)
         return file || value;
     if (scenario.previous)
@@ -743,6 +899,73 @@ bool in_subset(const Scenario& scenario, const Site& site, const std::string& mo
 }
 
 int g_runs = 0, g_held = 0, g_broken = 0;
+
+// The file calls that a virus scanner's brief hold can fail.
+const std::set<std::string> kOnceFunctions = {"CreateFileA", "DeleteFileA", "MoveFileExA",
+                                              "MoveFileA",   "CopyFileA",   "RemoveDirectoryA",
+                                              "SetFileInformationByHandle"};
+
+// A scanner looks at each file the setup program writes, and holds it for
+// a moment: a move or delete of one by name must outlast that.
+bool must_outlast_a_hold(const Scenario& scenario, const Site& site)
+{
+    return scenario.setup && (site.function == "MoveFileExA" || site.function == "MoveFileA" ||
+                              site.function == "DeleteFileA");
+}
+
+// Where another program of the user writes into a file the program holds
+// or is about to use, at the program's own call: "data.tmp" right after it
+// is made, and the uninstaller's copy right before it is opened to be
+// checked (nobody holds it yet: the copy must then not be started) and
+// right before it is started (it is held: the write must be refused).
+struct Tampering {
+    const char* mode = nullptr;
+    bool mustRefuse = false;
+};
+
+Tampering tampering_at(const Scenario& scenario, const Site& site, const CodeMap& map)
+{
+    Tampering t;
+    std::vector<DWORD> chain = offsets(site.chain);
+    std::string innermost = chain.empty() ? "" : map.name(chain[0]);
+    // "data.tmp" is made by create_data_file, which the compiler may fold
+    // into compressed_install: it is the only file that one opens itself.
+    if (scenario.setup && !scenario.previous && site.function == "CreateFileA" &&
+        (innermost == "create_data_file" || innermost == "compressed_install"))
+        t = {"tamper-after", true};
+    else if (!scenario.setup && !scenario.registered && site.generation == 0 &&
+             site.function == "CreateProcessA")
+        t = {"tamper-before", true};
+    else if (!scenario.setup && !scenario.registered && site.generation == 0 &&
+             site.function == "CreateFileA" && innermost == "hand_over_to_copy")
+        t = {"tamper-before", false};
+    return t;
+}
+
+std::string other_program()
+{
+    return windows_directory() + "\\system32\\hostname.exe";
+}
+
+void judge_tampering(const Scenario& scenario, const Tampering& t, const Run& run, Verdict* v)
+{
+    if (t.mustRefuse) {
+        if (run.tampered.compare(0, 7, "refused") != 0)
+            v->broken.push_back("another program could write into the file it holds (" +
+                                (run.tampered.empty() ? std::string("not tried") : run.tampered) +
+                                ")");
+        judge_as_clean(scenario, run, "written over while held", v);
+        return;
+    }
+    // Written over before its check, the copy is not started: the removal
+    // runs in the uninstaller that the user started.
+    check_run_ended(run, v);
+    std::string said = run.notices.empty() ? "" : run.notices.back().text;
+    if (said.compare(0, 26, "Veltranox 2003 was removed") != 0 ||
+        file_exists(std::string(kInstallFolder) + "\\Veltranox.exe"))
+        v->broken.push_back("the copy another program wrote over was started: ends with \"" +
+                            said + "\"");
+}
 
 void walk_scenario(Scenario& scenario, const Options& options)
 {
@@ -757,6 +980,7 @@ void walk_scenario(Scenario& scenario, const Options& options)
     scenario.reference = state_of(kInstallFolder);
     if (!clean.notices.empty())
         scenario.closing = clean.notices.back().text;
+    scenario.notices = clean.notices.size();
     std::vector<Site> sites;
     for (Site& site : clean.sites) {
         std::vector<DWORD> chain = offsets(site.chain);
@@ -798,6 +1022,11 @@ void walk_scenario(Scenario& scenario, const Options& options)
                 plans.push_back({"fail", site.calls, true});
         }
         plans.push_back({"kill", 1, false});
+        if (site.failable && kOnceFunctions.count(site.function) != 0)
+            plans.push_back({"once", 1, false});
+        Tampering tampering = tampering_at(scenario, site, map);
+        if (tampering.mode != nullptr)
+            plans.push_back({tampering.mode, 1, false});
         for (const Plan& plan : plans) {
             if (options.subset && !in_subset(scenario, site, plan.mode, plan.last))
                 continue;
@@ -810,22 +1039,36 @@ void walk_scenario(Scenario& scenario, const Options& options)
             char target[256];
             sprintf(target, "%d %s %s %u %s", site.generation, site.function.c_str(),
                     site.chain.c_str(), plan.nth, plan.last ? "last" : "first");
-            Run run = run_program(program_of(scenario), scenario.setup, plan.mode, target);
+            State before = state_of(kInstallFolder);
+            const std::string mode = plan.mode;
+            Run run = run_program(program_of(scenario), scenario.setup, mode, target,
+                                  mode.compare(0, 6, "tamper") == 0 ? other_program() : "");
             g_folders.insert(run.folder);
             Verdict v;
-            bool kill = std::string(plan.mode) == "kill";
+            bool kill = mode == "kill";
             if (!run.acted)
                 v.silent.push_back("not reached");
-            if (kill) {
+            if (mode.compare(0, 6, "tamper") == 0) {
+                judge_tampering(scenario, tampering, run, &v);
+            } else if (mode == "once" && run.acted && (run.retried || must_outlast_a_hold(scenario, site))) {
+                judge_as_clean(scenario, run,
+                               run.retried ? "tried again after a brief hold"
+                                           : "a brief hold of its own file",
+                               &v);
+            } else if (kill) {
                 if (scenario.previous)
                     check_main_program_kept(scenario, run, &v);
+                for (const std::string& path : private_leftovers())
+                    v.silent.push_back("ended: " + name_of(path) + " stays in a private temp folder");
             } else if (scenario.setup) {
                 judge_setup_failure(scenario, run, &v);
                 if (scenario.previous)
                     check_main_program_kept(scenario, run, &v);
             } else {
-                judge_uninstall_failure(scenario, run, &v);
+                judge_uninstall_failure(scenario, run, before, &v);
             }
+            if (!kill)
+                check_private_temp(run, &v);
             if (!scenario.setup)
                 check_user_file(&v);
             if (v.broken.empty() || run.crashed) {

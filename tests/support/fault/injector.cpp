@@ -6,21 +6,31 @@
 // the chain of the program's own return addresses (three deep), and counts
 // it; one chosen call can be failed (the function's documented failure
 // with a realistic error) or end the process right there (a power cut).
+// A call can also fail the way a virus scanner's brief hold fails it (a
+// sharing violation, once, every later call let through), with a note of
+// whether the program then tried the same call again; or another program
+// of the user can write into the file the call names, right before or
+// right after it.
 //
 // Environment (inherited by the processes the program starts, which the
 // injector follows through CreateProcessA):
 //   FAULT_LOG     file that every process appends its lines to
-//   FAULT_MODE    record | fail | kill
+//   FAULT_MODE    record | fail | kill | once | tamper-before | tamper-after
 //   FAULT_TARGET  "<generation> <function> <chain> <nth> <first|last>":
 //                 the call to fail or kill
 //   FAULT_MAP     the program's code map (site_map.py), which tells the
 //                 return addresses on the stack from stale ones
 //   FAULT_GEN     the process's generation (0: the program started by the
 //                 driver, 1: a process it started, ...); set by the injector
+//   FAULT_TAMPER  tamper modes: the file whose bytes are written over the
+//                 file that the call's first argument names
 // Log lines, tab-separated:
 //   site <gen> <function> <chain> <calls> <fail|kill>   at a process's end
 //                          (kill: the function is only ever ended at)
-//   acted <gen> <function> <chain> <nth> <fail|kill>
+//   acted <gen> <function> <chain> <nth> <fail|kill|once|tamper>
+//   again <gen>            once: the site was called again with the same
+//                          first argument (the program retried it)
+//   tampered <gen> <written|refused> <error>
 //   child <gen> <pid>      exit <gen> <code>      crash <gen> <code> <address>
 // A chain is the return addresses' offsets in the image, in hex, innermost
 // first, separated by commas.
@@ -154,12 +164,13 @@ struct Hook {
 };
 extern Hook g_hooks[kHookCount];
 
-enum Verdict { kPass, kFail };
+enum Verdict { kPass, kFail, kTamper };
 
 struct Config {
     char log[MAX_PATH];
+    char tamper[MAX_PATH];
     int generation;
-    enum { kRecord, kFailMode, kKillMode } mode;
+    enum { kRecord, kFailMode, kKillMode, kOnceMode, kTamperBefore, kTamperAfter } mode;
     int targetGeneration;
     char targetFunction[64];
     DWORD targetChain[kDepth];
@@ -415,7 +426,12 @@ bool is_target(int hook, const DWORD* chain, int depth)
            memcmp(g_config.targetChain, chain, sizeof(DWORD) * depth) == 0;
 }
 
-Verdict decide(int hook, void* returnAddress, void* frame)
+// once: the site failed, and what its first argument was then.
+Site* g_failedSite;
+DWORD g_failedKey;
+bool g_againLogged;
+
+Verdict decide(int hook, void* returnAddress, void* frame, DWORD key)
 {
     // Only the program's own calls; a wrapper handed out by GetProcAddress
     // could be called from elsewhere.
@@ -426,18 +442,112 @@ Verdict decide(int hook, void* returnAddress, void* frame)
     EnterCriticalSection(&g_lock);
     Site* site = find_site(hook, chain, depth);
     unsigned calls = site != NULL ? ++site->calls : 0;
+    bool again = site != NULL && site == g_failedSite && key == g_failedKey && !g_againLogged;
+    if (again)
+        g_againLogged = true;
     LeaveCriticalSection(&g_lock);
+    if (again) {
+        char line[32];
+        sprintf(line, "again\t%d\n", g_config.generation);
+        append_line(line);
+    }
     if (!is_target(hook, chain, depth) || calls != g_config.targetNth)
         return kPass;
     char line[256], text[64];
     format_chain(chain, depth, text);
-    bool kill = g_config.mode == Config::kKillMode || !failable(hook);
+    bool tamper = g_config.mode == Config::kTamperBefore || g_config.mode == Config::kTamperAfter;
+    bool kill = g_config.mode == Config::kKillMode || (!failable(hook) && !tamper);
+    const char* how = kill                                 ? "kill"
+                      : tamper                             ? "tamper"
+                      : g_config.mode == Config::kOnceMode ? "once"
+                                                           : "fail";
     sprintf(line, "acted\t%d\t%s\t%s\t%u\t%s\n", g_config.generation, hook_name(hook), text,
-            calls, kill ? "kill" : "fail");
+            calls, how);
     append_line(line);
     if (kill)
         TerminateProcess(GetCurrentProcess(), kKilledExitCode);
+    if (tamper)
+        return kTamper;
+    if (g_config.mode == Config::kOnceMode) {
+        EnterCriticalSection(&g_lock);
+        g_failedSite = site;
+        g_failedKey = key;
+        LeaveCriticalSection(&g_lock);
+    }
     return kFail;
+}
+
+// The error a failed call is given.
+DWORD failure_error(DWORD first, DWORD last)
+{
+    if (g_config.mode == Config::kOnceMode)
+        return ERROR_SHARING_VIOLATION;
+    return g_config.targetLast ? last : first;
+}
+
+// Another program of the user writes its own bytes over `path`, opening it
+// as any program may: sharing everything, asking for write access.
+void tamper_with(const char* path)
+{
+    char line[64];
+    DWORD error = ERROR_SUCCESS;
+    HANDLE replacement = CreateFileA(g_config.tamper, GENERIC_READ, FILE_SHARE_READ, NULL,
+                                     OPEN_EXISTING, 0, NULL);
+    HANDLE target = path == NULL ? INVALID_HANDLE_VALUE
+                                 : CreateFileA(path, GENERIC_WRITE,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                               NULL, OPEN_EXISTING, 0, NULL);
+    if (target == INVALID_HANDLE_VALUE)
+        error = path == NULL ? ERROR_INVALID_PARAMETER : GetLastError();
+    if (target != INVALID_HANDLE_VALUE && replacement != INVALID_HANDLE_VALUE) {
+        static BYTE bytes[1 << 16];
+        DWORD got = 0, written = 0;
+        while (ReadFile(replacement, bytes, sizeof bytes, &got, NULL) && got != 0)
+            WriteFile(target, bytes, got, &written, NULL);
+        SetEndOfFile(target);
+    }
+    if (target != INVALID_HANDLE_VALUE)
+        CloseHandle(target);
+    if (replacement != INVALID_HANDLE_VALUE)
+        CloseHandle(replacement);
+    sprintf(line, "tampered\t%d\t%s\t%lu\n", g_config.generation,
+            error == ERROR_SUCCESS ? "written" : "refused", error);
+    append_line(line);
+}
+
+// What tells two calls of a site apart: the text its first argument
+// points to, when that is a file name, else the argument itself.
+template <typename T>
+DWORD argument_key(T argument)
+{
+    if constexpr (std::is_same<T, LPCSTR>::value || std::is_same<T, LPSTR>::value) {
+        DWORD hash = 2166136261u;
+        if (argument != NULL)
+            for (const char* at = argument; *at != '\0'; ++at)
+                hash = (hash ^ (BYTE)*at) * 16777619u;
+        return hash;
+    } else if constexpr (std::is_pointer<T>::value) {
+        return (DWORD)(UINT_PTR)argument;
+    } else if constexpr (std::is_integral<T>::value || std::is_enum<T>::value) {
+        return (DWORD)argument;
+    } else {
+        return 0;
+    }
+}
+
+template <typename T>
+const char* argument_path(T argument)
+{
+    if constexpr (std::is_same<T, LPCSTR>::value || std::is_same<T, LPSTR>::value)
+        return argument;
+    else
+        return NULL;
+}
+
+template <typename First, typename... Rest>
+First first_of(First first, Rest...)
+{
+    return first;
 }
 
 template <typename R>
@@ -456,15 +566,41 @@ template <int Id, typename R, typename... A>
 struct Wrapper<Id, R(WINAPI*)(A...)> {
     static R WINAPI call(A... arguments)
     {
-        Verdict verdict = decide(Id, __builtin_return_address(0), __builtin_frame_address(0));
+        DWORD key = 0;
+        const char* path = NULL;
+        if constexpr (sizeof...(A) != 0) {
+            key = argument_key(first_of(arguments...));
+            path = argument_path(first_of(arguments...));
+        }
+        Verdict verdict =
+            decide(Id, __builtin_return_address(0), __builtin_frame_address(0), key);
+        auto real = reinterpret_cast<R(WINAPI*)(A...)>(g_hooks[Id].real);
+        if (verdict == kTamper) {
+            if (g_config.mode == Config::kTamperBefore)
+                tamper_with(path);
+            if constexpr (std::is_void<R>::value) {
+                real(arguments...);
+                if (g_config.mode == Config::kTamperAfter)
+                    tamper_with(path);
+                return;
+            } else {
+                DWORD error;
+                R result = real(arguments...);
+                error = GetLastError();
+                if (g_config.mode == Config::kTamperAfter)
+                    tamper_with(path);
+                SetLastError(error);
+                return result;
+            }
+        }
         if constexpr (!std::is_void<R>::value) {
             if (verdict == kFail) {
                 const Hook& hook = g_hooks[Id];
-                SetLastError(g_config.targetLast ? hook.errorLast : hook.errorFirst);
+                SetLastError(failure_error(hook.errorFirst, hook.errorLast));
                 return failure_value<R>(hook.failure);
             }
         }
-        return reinterpret_cast<R(WINAPI*)(A...)>(g_hooks[Id].real)(arguments...);
+        return real(arguments...);
     }
 };
 
@@ -495,8 +631,8 @@ void (*g_exit)(int);
 // listed functions it finds.
 FARPROC WINAPI wrapped_get_proc_address(HMODULE module, LPCSTR name)
 {
-    if (decide(k_GetProcAddress, __builtin_return_address(0), __builtin_frame_address(0)) ==
-        kFail) {
+    if (decide(k_GetProcAddress, __builtin_return_address(0), __builtin_frame_address(0),
+               argument_key(name)) == kFail) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return NULL;
     }
@@ -519,11 +655,15 @@ BOOL WINAPI wrapped_create_process(LPCSTR application, LPSTR commandLine,
                                    DWORD flags, LPVOID environment, LPCSTR folder,
                                    LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process)
 {
-    if (decide(k_CreateProcessA, __builtin_return_address(0), __builtin_frame_address(0)) ==
-        kFail) {
-        SetLastError(g_config.targetLast ? ERROR_NOT_ENOUGH_MEMORY : ERROR_ACCESS_DENIED);
+    Verdict verdict = decide(k_CreateProcessA, __builtin_return_address(0),
+                             __builtin_frame_address(0), argument_key(application));
+    if (verdict == kFail) {
+        SetLastError(failure_error(ERROR_ACCESS_DENIED, ERROR_NOT_ENOUGH_MEMORY));
         return FALSE;
     }
+    // The program it starts is already running afterwards: only before.
+    if (verdict == kTamper)
+        tamper_with(application);
     char generation[16];
     sprintf(generation, "%d", g_config.generation + 1);
     SetEnvironmentVariableA("FAULT_GEN", generation);
@@ -606,9 +746,14 @@ void read_config()
         GetEnvironmentVariableA("FAULT_GEN", value, sizeof value) != 0 ? atoi(value) : 0;
     g_config.mode = Config::kRecord;
     if (GetEnvironmentVariableA("FAULT_MODE", value, sizeof value) != 0)
-        g_config.mode = strcmp(value, "fail") == 0   ? Config::kFailMode
-                        : strcmp(value, "kill") == 0 ? Config::kKillMode
-                                                     : Config::kRecord;
+        g_config.mode = strcmp(value, "fail") == 0            ? Config::kFailMode
+                        : strcmp(value, "kill") == 0          ? Config::kKillMode
+                        : strcmp(value, "once") == 0          ? Config::kOnceMode
+                        : strcmp(value, "tamper-before") == 0 ? Config::kTamperBefore
+                        : strcmp(value, "tamper-after") == 0  ? Config::kTamperAfter
+                                                              : Config::kRecord;
+    if (GetEnvironmentVariableA("FAULT_TAMPER", g_config.tamper, MAX_PATH) >= MAX_PATH)
+        g_config.tamper[0] = '\0';
     g_config.targetGeneration = -1;
     DWORD length = GetEnvironmentVariableA("FAULT_TARGET", value, sizeof value);
     char chain[128], which[16];

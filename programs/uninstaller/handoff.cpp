@@ -129,8 +129,11 @@ bool hand_over_to_copy(const char* self)
             if (CopyFileA(self, copy, FALSE))
                 held.handle =
                     CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+            // Its deletion at the next start is asked for here as well as
+            // by the copy itself: should either fail, nothing is left in a
+            // folder that no later run knows.
             started = held.handle != INVALID_HANDLE_VALUE && same_bytes(self, held.handle) &&
-                      start_copy(copy, temp);
+                      (schedule_own_deletion(copy), start_copy(copy, temp));
         }
         if (!started)
             DeleteFileA(copy);
@@ -169,13 +172,13 @@ bool wait_for_original(const char* commandLine, char* originalFile)
     return true;
 }
 
-bool schedule_own_deletion(const char* self)
+void schedule_own_deletion(const char* self)
 {
-    bool scheduled = MoveFileExA(self, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+    MoveFileExA(self, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
     // An elevated original made the copy's folder for it alone; it goes
     // right after the copy.
     if (!process_is_elevated())
-        return scheduled;
+        return;
     PathBuffer folder;
     lstrcpynA(folder, self, kPathSize);
     char* name = (char*)path_file_name(folder);
@@ -183,5 +186,4 @@ bool schedule_own_deletion(const char* self)
         name[-1] = '\0';
         MoveFileExA(folder, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
-    return scheduled;
 }

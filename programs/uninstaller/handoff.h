@@ -21,7 +21,7 @@ bool hand_over_to_copy(const char* self);
 // original's file, or stays empty where the system cannot tell it.
 bool wait_for_original(const char* commandLine, char* originalFile);
 
-// The copy's own file goes at the next restart, where the system allows it,
-// and after it the folder of its own that an elevated original made. False
-// when the system took no note of the file: then nothing will delete it.
-bool schedule_own_deletion(const char* self);
+// The copy's file goes at the next restart, where the system allows it, and
+// after it the folder of its own that an elevated original made. Asked for
+// by the original before it starts the copy, and again by the copy.
+void schedule_own_deletion(const char* self);

@@ -300,10 +300,9 @@ int uninstall(const char* commandLine)
     if (length == 0 || length >= kPathSize)
         self[0] = '\0';
     // A copy goes at the next restart however this run ends, refused or
-    // not; it cannot delete its own file while it runs. Where the system
-    // refuses that, the closing message names the copy, which nothing else
-    // would ever remove.
-    bool copyStays = confirmed && self[0] != '\0' && !schedule_own_deletion(self);
+    // not; it cannot delete its own file while it runs.
+    if (confirmed && self[0] != '\0')
+        schedule_own_deletion(self);
 
     // Nothing of the installation may be this process's current folder.
     PathBuffer windows;
@@ -359,8 +358,6 @@ int uninstall(const char* commandLine)
     if (selfLeft == NULL)
         remove_folder_uninstaller(folder, self, &report);
     bool folderGone = remove_folder_if_empty(folder, &report);
-    if (copyStays)
-        report_failure(&report, self);
     return closing_message(report, folder, folderGone, selfLeft);
 }
 

@@ -478,6 +478,7 @@ struct Scenario {
     State reference;          // a clean run's end state
     std::string closing;      // uninstall: the clean run's last message
     size_t notices = 0;       // how many the clean run showed
+    size_t questions = 0;     // of them, the uninstaller's question
 };
 
 std::string setup_program()
@@ -590,7 +591,8 @@ void judge_setup_failure(const Scenario& scenario, const Run& run, Verdict* v)
             v->silent.push_back("the licence dialog could not be shown: the setup ends");
         else
             v->broken.push_back(std::to_string(missingFiles.size()) + " file(s) missing, no notice: " +
-                                list(missingFiles));
+                                list(missingFiles) + " (the licence shown " +
+                                std::to_string(run.licenceShowings) + " time(s))");
     }
     if (!run.notices.empty() || !v->broken.empty())
         return;
@@ -610,6 +612,24 @@ void judge_setup_failure(const Scenario& scenario, const Run& run, Verdict* v)
     if (!run.launched && missingFiles.empty())
         kinds.insert("the program was not started");
     v->silent.insert(v->silent.end(), kinds.begin(), kinds.end());
+}
+
+bool is_question(const robot::Notice& notice)
+{
+    return notice.text.compare(0, 52, "Remove Veltranox 2003 and all of its components from") == 0;
+}
+
+size_t answers(const Run& run)
+{
+    size_t count = 0;
+    for (const robot::Notice& notice : run.notices)
+        count += is_question(notice) ? 0 : 1;
+    return count;
+}
+
+size_t answers_clean(const Scenario& scenario)
+{
+    return scenario.notices - scenario.questions;
 }
 
 std::string lowered(std::string text)
@@ -666,9 +686,13 @@ void judge_uninstall_failure(const Scenario& scenario, const Run& run, const Sta
                              Verdict* v)
 {
     check_run_ended(run, v);
-    if (run.notices.size() > scenario.notices)
-        v->broken.push_back(std::to_string(run.notices.size()) + " messages, a clean run shows " +
-                            std::to_string(scenario.notices));
+    // A copy that cannot confirm its hand-over asks again, as it must;
+    // besides the question, one failure gives one message at most.
+    if (answers(run) > answers_clean(scenario))
+        v->broken.push_back(std::to_string(answers(run)) + " messages besides the question, a " +
+                            "clean run shows " + std::to_string(answers_clean(scenario)));
+    else if (run.notices.size() > scenario.notices)
+        v->silent.push_back("asked again");
     check_listed_kept(run, before, v);
     for (int code : run.exitCodes)
         if (code < 0 || code > 3)
@@ -900,10 +924,10 @@ bool in_subset(const Scenario& scenario, const Site& site, const std::string& mo
 
 int g_runs = 0, g_held = 0, g_broken = 0;
 
-// The file calls that a virus scanner's brief hold can fail.
+// The calls by file name that a virus scanner's brief hold can fail (on a
+// handle the program holds, a scanner can do nothing).
 const std::set<std::string> kOnceFunctions = {"CreateFileA", "DeleteFileA", "MoveFileExA",
-                                              "MoveFileA",   "CopyFileA",   "RemoveDirectoryA",
-                                              "SetFileInformationByHandle"};
+                                              "MoveFileA",   "CopyFileA",   "RemoveDirectoryA"};
 
 // A scanner looks at each file the setup program writes, and holds it for
 // a moment: a move or delete of one by name must outlast that.
@@ -981,6 +1005,7 @@ void walk_scenario(Scenario& scenario, const Options& options)
     if (!clean.notices.empty())
         scenario.closing = clean.notices.back().text;
     scenario.notices = clean.notices.size();
+    scenario.questions = clean.notices.size() - answers(clean);
     std::vector<Site> sites;
     for (Site& site : clean.sites) {
         std::vector<DWORD> chain = offsets(site.chain);
@@ -1000,6 +1025,12 @@ void walk_scenario(Scenario& scenario, const Options& options)
     printf("%s: %u call sites, %u calls, clean run: %s\n", scenario.name, (unsigned)sites.size(),
            calls, notice_codes(clean).c_str());
     fflush(stdout);
+    if (sites.empty()) {
+        printf("%s: BROKEN: the clean run reached no call site (%s)\n", scenario.name,
+               clean.finished ? "it ended" : "still running");
+        ++g_broken;
+        return;
+    }
 
     for (const Site& site : sites) {
         std::string where = describe_site(site, map);
@@ -1048,9 +1079,12 @@ void walk_scenario(Scenario& scenario, const Options& options)
             bool kill = mode == "kill";
             if (!run.acted)
                 v.silent.push_back("not reached");
+            if (run.retried)
+                v.silent.push_back("tried again");
             if (mode.compare(0, 6, "tamper") == 0) {
                 judge_tampering(scenario, tampering, run, &v);
-            } else if (mode == "once" && run.acted && (run.retried || must_outlast_a_hold(scenario, site))) {
+            } else if (mode == "once" && run.acted &&
+                       (run.retried || must_outlast_a_hold(scenario, site))) {
                 judge_as_clean(scenario, run,
                                run.retried ? "tried again after a brief hold"
                                            : "a brief hold of its own file",

@@ -426,10 +426,15 @@ bool is_target(int hook, const DWORD* chain, int depth)
            memcmp(g_config.targetChain, chain, sizeof(DWORD) * depth) == 0;
 }
 
-// once: the site failed, and what its first argument was then.
+// once: the site failed, what its first argument was then, and how many of
+// the program's calls had been made by then. A retry comes within a few
+// calls (a pause, the attributes cleared); the same call made again much
+// later is the next turn of a loop, for another file.
 Site* g_failedSite;
 DWORD g_failedKey;
 bool g_againLogged;
+unsigned g_programCalls, g_failedAt;
+const unsigned kRetryWithin = 6;
 
 Verdict decide(int hook, void* returnAddress, void* frame, DWORD key)
 {
@@ -442,7 +447,9 @@ Verdict decide(int hook, void* returnAddress, void* frame, DWORD key)
     EnterCriticalSection(&g_lock);
     Site* site = find_site(hook, chain, depth);
     unsigned calls = site != NULL ? ++site->calls : 0;
-    bool again = site != NULL && site == g_failedSite && key == g_failedKey && !g_againLogged;
+    ++g_programCalls;
+    bool again = site != NULL && site == g_failedSite && key == g_failedKey && !g_againLogged &&
+                 g_programCalls - g_failedAt <= kRetryWithin;
     if (again)
         g_againLogged = true;
     LeaveCriticalSection(&g_lock);
@@ -472,6 +479,7 @@ Verdict decide(int hook, void* returnAddress, void* frame, DWORD key)
         EnterCriticalSection(&g_lock);
         g_failedSite = site;
         g_failedKey = key;
+        g_failedAt = g_programCalls;
         LeaveCriticalSection(&g_lock);
     }
     return kFail;

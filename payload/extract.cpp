@@ -18,6 +18,11 @@ const char kDataFileName[] = DATA_FILE_NAME;
 // The notice of a payload file that could not be written.
 const char kWriteFailedStep[] = "38";
 
+// Set when the current file's failure has been shown already (the
+// resource lookup's notices, which also stay silent for error number 0 on
+// purpose, and DC5/DC6); install_entry tells any other failure itself.
+bool g_failureTold;
+
 // A file that could not be written is told with the system's reason, once
 // for each reason: a full disk must not raise a box for every file.
 void tell_write_failure(DWORD error)
@@ -56,10 +61,10 @@ public:
     explicit LockedResource(UINT id) : size_(0), handle_(NULL), bytes_(NULL)
     {
         handle_ = find_payload_resource(id, &size_);
-        // Each file's failure is told once; a failed lookup has told it.
-        g_failureTold = handle_ == NULL;
         if (handle_ != NULL)
             bytes_ = LockResource(handle_);
+        else
+            g_failureTold = true;
     }
     ~LockedResource()
     {
@@ -224,8 +229,6 @@ DWORD copy_failure_reason(LONG copied, DWORD systemError, const char* destinatio
 }
 
 } // namespace
-
-bool g_failureTold;
 
 void tell_link(const char* path)
 {
@@ -407,6 +410,7 @@ void delete_in_folder(const char* folder, const char* name)
 
 int install_entry(const PayloadEntry& entry, const char* folder)
 {
+    g_failureTold = false;
     int installed = entry.form == PayloadForm::Raw
                         ? raw_install(entry.id, folder, entry.fileName, entry.readOnly ? 1 : 0)
                         : compressed_install(entry.id, folder, entry.fileName);

@@ -19,8 +19,7 @@ int raw_install(UINT id, const char* folder, const char* name, int readOnly);
 // destination holds the whole expanded file; on 0 no partial or empty
 // destination is left. A resource that is no SZDD
 // container (mode 'A', whole header) fails with ERROR_INVALID_DATA before
-// anything is written. g_failureTold says whether a failure was shown here
-// already.
+// anything is written.
 int compressed_install(UINT id, const char* folder, const char* name);
 
 // Writes payload resource id unchanged to folder\name (never read-only).
@@ -54,12 +53,6 @@ void delete_in_folder(const char* folder, const char* name);
 // notice has told yet (a lookup's and DC5/DC6 have) is shown as a system
 // error notice "38" with its reason, once per reason and run.
 int install_entry(const PayloadEntry& entry, const char* folder);
-
-// Set when the current file's failure has been shown already (the resource
-// lookup's notices, which also stay silent for error number 0 on purpose,
-// DC5/DC6 and a link elsewhere); its caller tells any other failure itself.
-// Cleared by each file's resource lookup.
-extern bool g_failureTold;
 
 // An installed file's name that leads out of its folder (a link another
 // program made there) is never written, deleted or moved through: the

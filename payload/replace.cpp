@@ -107,8 +107,7 @@ int main_program_replacement()
     // Any other failure (most often: no main program yet) goes on.
 
     if (!compressed_install(kPayloadCatalogue[kMainProgramEntry].id, g_setup.installFolder, kImageName)) {
-        if (!g_failureTold)
-            system_error_notice(GetLastError(), "34");
+        system_error_notice(GetLastError(), "34");
         return kReplacementFailed;
     }
 

@@ -635,7 +635,7 @@ size_t answers_clean(const Scenario& scenario)
     return scenario.notices - scenario.questions;
 }
 
-std::string lowered(std::string text)
+std::string lower(std::string text)
 {
     CharLowerBuffA(&text[0], (DWORD)text.size());
     return text;
@@ -657,14 +657,14 @@ void check_listed_kept(const Run& run, const State& before, Verdict* v)
     size_t end = text.find("\n\n", at);
     State after = state_of(kInstallFolder);
     for (const std::string& line : split(text.substr(at, end - at), '\n')) {
-        std::string item = lowered(replaced(replaced(line, "HKEY_LOCAL_MACHINE\\", "HKLM\\"),
+        std::string item = lower(replaced(replaced(line, "HKEY_LOCAL_MACHINE\\", "HKLM\\"),
                                             "HKEY_CURRENT_USER\\", "HKCU\\"));
         if (item.empty())
             continue;
         bool was = false, is = false;
         for (const State* state : std::initializer_list<const State*>{&before, &after})
             for (const auto& entry : *state) {
-                std::string name = lowered(entry.first);
+                std::string name = lower(entry.first);
                 // "file <path>", "link <path>", "reg <key> <value>".
                 std::string path = name.substr(name.find(' ') + 1);
                 std::string key = path.substr(0, path.rfind(' '));
@@ -674,7 +674,7 @@ void check_listed_kept(const Run& run, const State& before, Verdict* v)
                 if (named)
                     (state == &before ? was : is) = true;
             }
-        if (item == lowered(kInstallFolder)) {
+        if (item == lower(kInstallFolder)) {
             was = true;
             is = folder_exists(kInstallFolder);
         }
@@ -758,12 +758,6 @@ void check_main_program_kept(const Scenario& scenario, const Run& run, Verdict* 
     if (!whole && (run.notices.empty() || !run.finished))
         v->broken.push_back("the previous main program was lost" +
                             std::string(run.finished ? " without a notice" : ""));
-}
-
-std::string lower(std::string text)
-{
-    CharLowerBuffA(&text[0], (DWORD)text.size());
-    return text;
 }
 
 // The files that the system deletes at its next start.
